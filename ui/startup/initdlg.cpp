@@ -1,0 +1,5 @@
+#include "ui/startup/initdlg.h"
+
+#include "res/resource.h"
+
+CInitDlg::CInitDlg(CWnd* pParent) : CDialog(IDD_INIT, pParent) {}
