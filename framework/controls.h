@@ -24,6 +24,10 @@ class CComboBox : public CWnd {
   int FindString(int nStartAfter, const char* text) const {
     return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(text)));
   }
+  // Whole-text search, without regard to case, starting after nStartAfter.
+  int FindStringExact(int nStartAfter, const char* text) const {
+    return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(text)));
+  }
   int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
   int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
   int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }

@@ -1,0 +1,122 @@
+#include "settings/profile_text.h"
+
+#include <climits>
+#include <cstdio>
+
+namespace settings {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits from text[i] on, with the sign already read. Saturates so that a
+// hand-edited "99999999999" cannot overflow.
+int DigitsToInt(const std::string& text, std::size_t i, bool negative) {
+  long long value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) return static_cast<int>(-value);
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+std::string FormatKey(const char* format, int slot) {
+  char buf[200];
+  std::snprintf(buf, sizeof(buf), format, slot);
+  return buf;
+}
+
+// A line starts at the start of the text and after every LF.
+bool StartsLine(const std::string& text, std::size_t pos) { return pos == 0 || text[pos - 1] == '\n'; }
+
+}  // namespace
+
+int TextToInt(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  return DigitsToInt(text, i, negative);
+}
+
+int ProfileInt(const std::string& value) { return DigitsToInt(value, 0, false); }
+
+std::string IpKey(int slot) { return FormatKey("IP%02d", slot); }
+std::string PortKey(int slot) { return FormatKey("PORT%02d", slot); }
+std::string PortKeyMixedCase(int slot) { return FormatKey("Port%02d", slot); }
+
+bool IsValidPort(const std::string& text) {
+  // Digits only: a port stored as "80a" or " 80" would reach the recorder as
+  // something other than what the operator sees, and one that does not start
+  // with a digit reads as 0, which marks its slot as free for the next new
+  // address. At most five digits, because the profile reader gives up on
+  // long numbers ("0000000000000000000000080" reads as 0 as well).
+  if (text.empty() || text.size() > 5) return false;
+  for (char c : text)
+    if (!IsDigit(c)) return false;
+  int port = ProfileInt(text);
+  return port >= 1 && port <= 65535;
+}
+
+const char kDefaultContents[] =
+    "[Language]\r\n"
+    "Lang=0\r\n"
+    "[WINDOW_COUNT]\r\n"
+    "wnd_count=0\r\n"
+    "[Path]\r\n"
+    "Videopath=c:\\DVR\\backup\\\r\n"
+    "Framepath=c:\\DVR\\capture\\\r\n"
+    "Filepath=c:\\DVR\\\r\n"
+    "[Delete]\r\n"
+    "IsDelete=1033";
+static_assert(sizeof(kDefaultContents) - 1 == kDefaultContentsSize, "the default file is 151 bytes");
+
+bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line) {
+  // Only a whole value matches: "=" before the address and CR LF after it,
+  // so 10.0.0.1 does not match the line IP03=10.0.0.12.
+  const std::string needle = "=" + address + "\r\n";
+  for (std::size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1)) {
+    // The line must be "IPnn=": four characters before the "=" that exist
+    // (a value at the very start of the text has none to look at) and that
+    // begin a line. Lang=0, COUNT=1, the login "IP=" line or an address
+    // that itself holds "IP07=" are passed over.
+    if (pos < 4) continue;
+    std::size_t begin = pos - 4;
+    if (text[begin] != 'I' || text[begin + 1] != 'P' || !StartsLine(text, begin)) continue;
+    if (line) {
+      line->begin = begin;
+      line->end = pos + needle.size();
+      line->slot = TextToInt(text.substr(pos - 2, 2));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool CutAddressEntry(std::string* text, const std::string& address, int* slot) {
+  AddressLine found;
+  if (!FindAddressLine(*text, address, &found)) return false;
+  if (slot) *slot = found.slot;
+  text->erase(found.begin, found.end - found.begin);
+
+  // The port line is looked for only where a line starts, so a value that
+  // happens to hold "PORT00=" is never cut into. Its line ends at the next
+  // LF; when it is the last line and has no line end it runs to the end of
+  // the text (cutting to some later line end would take the next line too).
+  const std::string needle = PortKey(found.slot) + "=";
+  for (std::size_t pos = text->find(needle); pos != std::string::npos; pos = text->find(needle, pos + 1)) {
+    if (!StartsLine(*text, pos)) continue;
+    std::size_t lf = text->find('\n', pos);
+    std::size_t end = lf == std::string::npos ? text->size() : lf + 1;
+    text->erase(pos, end - pos);
+    break;
+  }
+  return true;
+}
+
+}  // namespace settings

@@ -1,0 +1,290 @@
+#include "settings/settings.h"
+
+#include <cstdio>
+
+#include "framework/msgbox.h"
+#include "settings/profile_text.h"
+
+namespace settings {
+
+namespace {
+
+const char kSectionLanguage[] = "Language";
+const char kSectionBook[] = "VELO_KEYWORDS";
+const char kSectionLogin[] = "LOGIN_ADDRESS";
+
+// Values are read into 200-character buffers: at most 199 characters come
+// back and a longer stored value is cut.
+std::string ReadText(const char* section, const std::string& key, const char* def) {
+  char buf[200] = "";
+  ::GetPrivateProfileStringA(section, key.c_str(), def, buf, sizeof(buf), kFileName);
+  return buf;
+}
+
+int ReadInt(const char* section, const std::string& key) {
+  return static_cast<int>(::GetPrivateProfileIntA(section, key.c_str(), 0, kFileName));
+}
+
+void WriteText(const char* section, const std::string& key, const std::string& value) {
+  ::WritePrivateProfileStringA(section, key.c_str(), value.c_str(), kFileName);
+}
+
+void WriteInt(const char* section, const std::string& key, int value) {
+  WriteText(section, key, std::to_string(value));
+}
+
+HANDLE OpenFile(DWORD dwCreationDisposition) {
+  return ::CreateFileA(kFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       dwCreationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteAll(HANDLE hFile, const char* data, size_t size) {
+  DWORD written = 0;
+  return ::WriteFile(hFile, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
+
+std::string WindowText(HWND hWnd) {
+  int n = ::GetWindowTextLengthA(hWnd);
+  std::string s(static_cast<size_t>(n) + 1, '\0');
+  n = ::GetWindowTextA(hWnd, &s[0], n + 1);
+  s.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return s;
+}
+
+void ShowNumber(HWND hWnd, int n) { ::SetWindowTextA(hWnd, std::to_string(n).c_str()); }
+
+std::string SelectedText(const CComboBox& list) {
+  int sel = list.GetCurSel();
+  return sel >= 0 ? list.GetLBText(sel) : std::string();
+}
+
+}  // namespace
+
+void EnsureSettingsFile() {
+  HANDLE h = OpenFile(OPEN_EXISTING);
+  if (h != INVALID_HANDLE_VALUE) {
+    // Its contents are not examined: an existing empty file stays empty.
+    ::CloseHandle(h);
+    return;
+  }
+  // Only a missing file is created; a file that exists but cannot be opened
+  // (locked, a folder of that name) is left alone without a word.
+  if (::GetLastError() != ERROR_FILE_NOT_FOUND) return;
+  AfxMessageBox("CreateFile");
+  h = OpenFile(OPEN_ALWAYS);
+  if (h == INVALID_HANDLE_VALUE) {
+    AfxMessageBox("Create File fail");
+    return;
+  }
+  WriteAll(h, kDefaultContents, kDefaultContentsSize);
+  ::CloseHandle(h);
+}
+
+bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
+  // The whole file is read, whatever its size up to 1 MiB, and nothing is cut
+  // at a zero byte: a Delete rewrites the file from this text, so a text
+  // that stopped early would lose every line after the stop.
+  text->clear();
+  HANDLE h = OpenFile(dwCreationDisposition);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = ::GetFileSizeEx(h, &size) && size.QuadPart <= kMaxFileSize;
+  if (ok) {
+    ::SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+    text->resize(static_cast<size_t>(size.QuadPart));
+    size_t got = 0;
+    while (got < text->size()) {
+      DWORD n = 0;
+      if (!::ReadFile(h, &(*text)[got], static_cast<DWORD>(text->size() - got), &n, nullptr) || n == 0) break;
+      got += n;
+    }
+    text->resize(got);
+  }
+  ::CloseHandle(h);
+  return ok;
+}
+
+int ReadLanguage() { return ReadInt(kSectionLanguage, "Lang"); }
+
+void WriteLanguage(int nLang) { WriteInt(kSectionLanguage, "Lang", nLang); }
+
+int AddNewAddress(const std::string& address, const std::string& port) {
+  const int count = ReadInt(kSectionBook, "COUNT") + 1;
+  // The lowest slot whose port reads as 0. While COUNT is right one of the
+  // slots 0..COUNT is free and this is it; when COUNT is too low, negative or
+  // beyond 99 the search still goes on up to slot 99, because slots from 100
+  // on would get three-digit keys that the raw-text search cannot read.
+  int slot = -1;
+  for (int n = 0; n < kSlotCount && slot < 0; ++n)
+    if (ReadInt(kSectionBook, PortKey(n)) == 0) slot = n;
+  if (slot < 0) {
+    AfxMessageBox("Address book full");
+    return -1;
+  }
+  WriteInt(kSectionBook, "COUNT", count);
+  WriteText(kSectionBook, IpKey(slot), address);
+  WriteText(kSectionBook, PortKey(slot), port);
+  WriteInt(kSectionBook, "COUNT", count);
+  WriteInt(kSectionBook, "INDEX", slot);
+  WriteText(kSectionLogin, "IP", address);
+  return slot;
+}
+
+UpdateResult UpdateKnownAddress(const std::string& address, const std::string& port) {
+  std::string text;
+  if (!ReadFileImage(OPEN_ALWAYS, &text)) {
+    AfxMessageBox("Open file fail");
+    return UpdateResult::kOpenFailed;
+  }
+  // Known means: a numbered entry stores exactly this address, found by its
+  // own IPnn line, and the slot comes from that line. Matching the first
+  // stored address that merely begins with the typed text, or the text
+  // anywhere in the file, would overwrite a different entry (10.0.0.1 typed
+  // with 10.0.0.12 stored; an address equal to COUNT's value).
+  AddressLine line;
+  if (!FindAddressLine(text, address, &line)) return UpdateResult::kNotKnown;
+  WriteInt(kSectionBook, "INDEX", line.slot);
+  WriteText(kSectionBook, IpKey(line.slot), address);
+  WriteText(kSectionBook, PortKey(line.slot), port);
+  WriteText(kSectionLogin, "IP", address);
+  return UpdateResult::kUpdated;
+}
+
+DeleteResult DeleteAddressLines(const std::string& address) {
+  std::string text;
+  if (!ReadFileImage(OPEN_ALWAYS, &text)) {
+    AfxMessageBox("CreateFile fail");
+    return DeleteResult::kOpenFailed;
+  }
+  if (!CutAddressEntry(&text, address)) {
+    AfxMessageBox("not find");
+    return DeleteResult::kNotFound;
+  }
+  HANDLE h = OpenFile(TRUNCATE_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) {
+    AfxMessageBox("CreateaFile fail");
+    return DeleteResult::kRewriteFailed;
+  }
+  WriteAll(h, text.data(), text.size());
+  ::CloseHandle(h);
+  return DeleteResult::kDeleted;
+}
+
+int FindAddressIndex(const std::string& address) {
+  std::string text;
+  AddressLine line;
+  if (!ReadFileImage(OPEN_EXISTING, &text) || !FindAddressLine(text, address, &line)) return -1;
+  return line.slot;
+}
+
+int ReadPortForIndex(int nSlot) { return ReadInt(kSectionBook, PortKey(nSlot)); }
+
+void LoadAddressList(CComboBox& list, HWND hPortBox) {
+  const int count = ReadInt(kSectionBook, "COUNT");
+  if (count <= 0) return;
+  const int index = TextToInt(ReadText(kSectionBook, "INDEX", "0"));
+  const std::string current = ReadText(kSectionBook, IpKey(index), "");
+  const int port = ReadInt(kSectionBook, PortKeyMixedCase(index));
+
+  // Empty and missing slots are passed over without counting. The scan ends
+  // after slot 99 even when COUNT promises more entries than the file holds;
+  // COUNT itself is left as it is.
+  int found = 0;
+  for (int n = 0; n < kSlotCount && found < count; ++n) {
+    std::string address = ReadText(kSectionBook, IpKey(n), "");
+    if (address.empty()) continue;
+    list.AddString(address.c_str());
+    ++found;
+  }
+
+  // Select the entry whose whole text is the current address (entries
+  // 1..last, then 0). A prefix search would select 10.0.0.12 for a current
+  // 10.0.0.1 while the port box shows 10.0.0.1's port, and a plain OK would
+  // then store that port under the wrong address. When INDEX names an empty
+  // slot there is no current address and nothing is selected.
+  list.SetCurSel(current.empty() ? CB_ERR : list.FindStringExact(0, current.c_str()));
+  ShowNumber(hPortBox, port);
+}
+
+void SaveLoginAddress(CDialog& dlg, CComboBox& list) {
+  const std::string address = list.GetWindowText();
+  const std::string port = WindowText(dlg.GetDlgItem(kIdPortBox));
+  if (address.empty() || port.empty()) {
+    AfxMessageBox("Invalid Address");
+    return;
+  }
+  if (!IsValidPort(port)) {
+    AfxMessageBox("Invalid Port");
+    return;
+  }
+  switch (UpdateKnownAddress(address, port)) {
+    case UpdateResult::kOpenFailed:
+      return;
+    case UpdateResult::kNotKnown:
+      if (AddNewAddress(address, port) < 0) return;
+      break;
+    case UpdateResult::kUpdated:
+      break;
+  }
+  dlg.OnOK();
+}
+
+void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
+  if (list.GetCount() <= 0) return;
+  if (dlg.MessageBox("sure delete?", "delete", MB_YESNO) != IDYES) return;
+  HWND hDelete = dlg.GetDlgItem(kIdDeleteButton);
+  HWND hPort = dlg.GetDlgItem(kIdPortBox);
+  ::EnableWindow(hDelete, FALSE);
+
+  // The selected entry's text, not the edit field's.
+  const int sel = list.GetCurSel();
+  if (DeleteAddressLines(sel >= 0 ? list.GetLBText(sel) : std::string()) != DeleteResult::kDeleted) {
+    // The failure has been shown and nothing changed. The button comes back,
+    // or it would stay dead until the program is started again.
+    ::EnableWindow(hDelete, TRUE);
+    return;
+  }
+
+  list.DeleteString(sel);
+  const bool remain = list.GetCount() > 0;
+  if (remain) {
+    list.SetCurSel(0);
+    ShowNumber(hPort, ReadPortForIndex(FindAddressIndex(list.GetLBText(0))));
+  } else {
+    list.ResetContent();
+  }
+
+  const int count = ReadInt(kSectionBook, "COUNT");
+  if (count > 0) WriteInt(kSectionBook, "COUNT", count - 1);
+
+  if (remain) {
+    const std::string first = SelectedText(list);
+    WriteInt(kSectionBook, "INDEX", FindAddressIndex(first));
+    WriteText(kSectionLogin, "IP", first);
+  }
+  ::EnableWindow(hDelete, TRUE);
+}
+
+void ShowPortOfSelection(CDialog& dlg, CComboBox& list) {
+  ShowNumber(dlg.GetDlgItem(kIdPortBox), ReadPortForIndex(FindAddressIndex(SelectedText(list))));
+}
+
+LastAddress ReadLastAddress() {
+  LastAddress last;
+  const int index = ReadInt(kSectionBook, "INDEX");
+  last.address = ReadText(kSectionBook, IpKey(index), "");
+  last.port = ReadInt(kSectionBook, PortKey(index));
+  // A hand-edited port outside 1..65535 counts as no port: cutting it to 16
+  // bits would connect to a different port (70000 would become 4464).
+  if (last.port < 1 || last.port > 65535) last.port = 0;
+  return last;
+}
+
+bool WriteViewerAddress(const std::string& address, const std::string& port) {
+  if (address.empty() || port.empty()) return false;
+  WriteText(kSectionBook, "IP", address);
+  WriteText(kSectionBook, "PORT", port);
+  return true;
+}
+
+}  // namespace settings

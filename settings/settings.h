@@ -1,0 +1,121 @@
+// The settings file ".\QlUserCfg.ini" and its address book.
+//
+//   file        EnsureSettingsFile, ReadFileImage
+//   language    ReadLanguage, WriteLanguage
+//   entries     AddNewAddress, UpdateKnownAddress, DeleteAddressLines,
+//               FindAddressIndex, ReadPortForIndex
+//   dialog      LoadAddressList, SaveLoginAddress, DeleteSelectedAddress,
+//               ShowPortOfSelection
+//   viewer      ReadLastAddress, WriteViewerAddress
+//
+// The file is the only memory: every operation opens and closes it and
+// nothing is cached, so each one sees what the previous one wrote. Reads and
+// simple writes go through the profile functions; finding, updating and
+// deleting an entry work on the file's raw text (settings/profile_text.h).
+// Failures are shown at once in the application's message box (OK only).
+//
+// The dialog operations work with any dialog that offers the address list
+// (a drop-down combo box with an edit field, sorted, id 1016), the port box
+// (edit, 1007) and the Delete button (1018). They take the dialog, which
+// owns the Delete question and is ended through its OnOK(), and the
+// dialog's bound combo box; the port box and Delete button are reached by id.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/controls.h"
+#include "framework/dialog.h"
+
+namespace settings {
+
+// Relative, so it is resolved against the current folder; having a folder
+// part also keeps the profile functions off the Windows folder.
+constexpr char kFileName[] = ".\\QlUserCfg.ini";
+
+constexpr int kIdPortBox = 1007;
+constexpr int kIdAddressList = 1016;
+constexpr int kIdDeleteButton = 1018;
+
+// The largest file the raw-text operations read; a larger one counts as a
+// file that cannot be opened.
+constexpr DWORD kMaxFileSize = 1024 * 1024;
+
+// Creates the file with the default contents when it does not exist
+// ("CreateFile", then "Create File fail" when it cannot be created). An
+// existing file is left alone, even when empty; any other failure to open it
+// is silent.
+void EnsureSettingsFile();
+
+// The whole file, opened for reading and writing with the given disposition
+// (OPEN_EXISTING or OPEN_ALWAYS). False when it cannot be opened or is
+// larger than kMaxFileSize.
+bool ReadFileImage(DWORD dwCreationDisposition, std::string* text);
+
+// "Lang" in [Language]: 0 English, 1 Simplified, 2 Traditional Chinese.
+int ReadLanguage();
+void WriteLanguage(int nLang);
+
+// Adds an entry in the lowest free slot (one whose port reads as 0) and makes
+// it the current one. Returns the slot, or -1 after "Address book full"
+// (nothing written) when all 100 slots are taken.
+int AddNewAddress(const std::string& address, const std::string& port);
+
+enum class UpdateResult {
+  kUpdated,     // the entry storing exactly this address got the new port
+  kNotKnown,    // no numbered entry stores exactly this address
+  kOpenFailed,  // "Open file fail" was shown; nothing written
+};
+// Updates the entry whose stored address equals this one exactly and makes it
+// the current one. COUNT is not touched.
+UpdateResult UpdateKnownAddress(const std::string& address, const std::string& port);
+
+enum class DeleteResult {
+  kDeleted,
+  kOpenFailed,     // "CreateFile fail" shown
+  kNotFound,       // "not find" shown
+  kRewriteFailed,  // "CreateaFile fail" shown
+};
+// Cuts the entry's address line and port line out of the file and rewrites
+// it. On failure its message has been shown and the file is as it was.
+DeleteResult DeleteAddressLines(const std::string& address);
+
+// The slot whose numbered line stores exactly this address; -1 when there is
+// none or the file cannot be read.
+int FindAddressIndex(const std::string& address);
+
+// "PORTnn" as an integer; 0 when missing (also for slot -1).
+int ReadPortForIndex(int nSlot);
+
+// While the start-up dialog opens: when COUNT > 0, lists the stored
+// addresses, selects the current one and shows its port.
+void LoadAddressList(CComboBox& list, HWND hPortBox);
+
+// OK: checks the typed address and port ("Invalid Address", "Invalid Port"),
+// stores them as a known or new entry and ends the dialog with dlg.OnOK();
+// the dialog stays open when something failed.
+void SaveLoginAddress(CDialog& dlg, CComboBox& list);
+
+// Delete: asks "sure delete?" (Yes/No, owned by dlg), removes the selected
+// entry from file and list, selects the first remaining one and shows its
+// port, and keeps COUNT, INDEX and the login address in step.
+void DeleteSelectedAddress(CDialog& dlg, CComboBox& list);
+
+// Selection change of the list: shows the selected entry's port.
+void ShowPortOfSelection(CDialog& dlg, CComboBox& list);
+
+// What the viewer connects to: the entry INDEX names. A port outside
+// 1..65535 (or missing) is 0, meaning no port.
+struct LastAddress {
+  std::string address;
+  int port = 0;
+};
+LastAddress ReadLastAddress();
+
+// The viewer's own address and port, stored as typed in the unnumbered keys
+// "IP" and "PORT" of [VELO_KEYWORDS]. Writes nothing and returns false when
+// either is empty.
+bool WriteViewerAddress(const std::string& address, const std::string& port);
+
+}  // namespace settings
