@@ -1,0 +1,77 @@
+#include "ui/skin/skinbutton.h"
+
+#include <commctrl.h>
+
+namespace {
+// The one button whose disabled state shows the disabled frame.
+const UINT kDisablingControlId = 1010;
+
+enum Frame { kFrameNormal = 0, kFrameHover = 1, kFramePressed = 2, kFrameDisabled = 3 };
+}  // namespace
+
+CSkinButton::~CSkinButton() = default;
+
+BOOL CSkinButton::PreTranslateMessage(MSG* pMsg) { return CButton::PreTranslateMessage(pMsg); }
+
+void CSkinButton::SetBitmap(UINT nIDResource, COLORREF crTransparent) {
+  m_strip.Load(nIDResource);
+  m_crTransparent = crTransparent;
+  RECT rc;
+  GetWindowRect(&rc);
+  ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
+  ::MoveWindow(m_hWnd, rc.left, rc.top, m_strip.m_nFrameWidth, m_strip.m_nHeight, TRUE);
+}
+
+// The record's action, focus and disabled bits are not consulted: the face
+// depends only on the pressed state, the hover state and, for control 1010,
+// whether the window is enabled.
+void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
+  CDC dc(lpDrawItemStruct->hDC);
+  if (lpDrawItemStruct->CtlID == kDisablingControlId)
+    m_bDisabled = ::IsWindowEnabled(lpDrawItemStruct->hwndItem) ? 0 : 1;
+
+  int nFrame = kFrameNormal;
+  if (m_bDisabled == 1)
+    nFrame = kFrameDisabled;
+  else if (lpDrawItemStruct->itemState & ODS_SELECTED)
+    nFrame = kFramePressed;
+  else if (m_bHover)
+    nFrame = kFrameHover;
+
+  m_strip.Draw(&dc, nFrame, 0, 0, m_crTransparent);
+}
+
+// One tracking request covers one stay of the pointer: only the leave
+// message clears m_bTracking, and a failed request leaves it 0 to ask again.
+void CSkinButton::OnMouseMove(UINT, POINT) {
+  if (!m_bTracking) {
+    TRACKMOUSEEVENT tme;
+    tme.cbSize = sizeof(tme);
+    tme.dwFlags = TME_HOVER | TME_LEAVE;
+    tme.hwndTrack = m_hWnd;
+    tme.dwHoverTime = HOVER_DEFAULT;
+    m_bTracking = _TrackMouseEvent(&tme);
+  }
+  Default();
+}
+
+LRESULT CSkinButton::OnMouseHover(UINT, WPARAM, LPARAM, BOOL&) {
+  m_bHover = 1;
+  Invalidate(TRUE);
+  return 0;
+}
+
+LRESULT CSkinButton::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+  m_bTracking = 0;
+  m_bHover = 0;
+  Invalidate(TRUE);
+  return 0;
+}
+
+// An owner-drawn button reports the second press of a double-click as
+// BN_DOUBLECLICKED and stays up. Pressing it here first makes the release
+// give a second BN_CLICKED: a double-click acts as two clicks.
+void CSkinButton::OnLButtonDblClk(UINT, POINT) {
+  SendMessage(WM_LBUTTONDOWN, 0, 0);
+  Default();
+}
