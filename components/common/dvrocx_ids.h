@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 
 // coclass DvrOcx
 inline constexpr GUID CLSID_DvrOcx = {
