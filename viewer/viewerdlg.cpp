@@ -1,5 +1,209 @@
 #include "viewer/viewerdlg.h"
 
-#include "res/resource.h"
+#include <olectl.h>
 
-CViewerDlg::CViewerDlg(CWnd* pParent) : CDialog(IDD_VELODVR_DIALOG, pParent) {}
+#include <cstdio>
+#include <cstring>
+
+#include "components/common/dvrocx_ids.h"
+#include "res/resource.h"
+#include "settings/profile_text.h"
+#include "settings/settings.h"
+
+HWND g_hWatchedWnd = nullptr;
+HWND g_hCompanionWnds[4] = {};
+int g_nCompanionShowCmd = SW_HIDE;
+
+namespace {
+
+const COLORREF kFrameGrey = RGB(200, 200, 200);
+
+// The control's own language switch: the language is the start-up dialog's
+// business, so these windows are hidden wherever they sit in the control.
+BOOL CALLBACK HideLanguageWindows(HWND hWnd, LPARAM) {
+  char caption[200] = "";
+  ::GetWindowTextA(hWnd, caption, sizeof(caption));
+  if (std::strcmp(caption, "ENGLISH") == 0 || std::strcmp(caption, "简体中文") == 0 ||
+      std::strcmp(caption, "繁体中文") == 0)
+    ::ShowWindow(hWnd, SW_HIDE);
+  return TRUE;
+}
+
+}  // namespace
+
+CAboutDlg::CAboutDlg(CWnd* pParent) : CDialog(IDD_ABOUTBOX, pParent) {}
+
+CViewerDlg::CViewerDlg(CWnd* pParent) : CDialog(IDD_VELODVR_DIALOG, pParent) {
+  m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CViewerDlg::~CViewerDlg() = default;
+
+void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_BUTTON1, m_btnButton1);
+  DDX_Control(pDX, IDC_EXIT, m_btnExit);
+  DDX_Control(pDX, IDC_SET_IP_PORT, m_btnSetIpPort);
+  DDX_Control(pDX, IDC_DVROCX, m_dvrOcx);
+  DDX_OCText(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEIP, m_strAddress);
+  DDX_OCInt(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEPORT, m_nPort);
+}
+
+BOOL CViewerDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+    char about[256] = "";
+    ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof(about));
+    if (about[0]) {
+      ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, about);
+    }
+  }
+  HICON hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_VIEWER));
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+  LoadLastAddress();
+  // The control has no Enabled property: the request fails, which is fine,
+  // and the control keeps taking the operator's input.
+  if (COleControlSite* site = m_dvrOcx.GetControlSite()) site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE);
+  m_hNullBrush = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+  if (m_dvrOcx.m_hWnd) ::EnumChildWindows(m_dvrOcx.m_hWnd, &HideLanguageWindows, 0);
+  return TRUE;
+}
+
+void CViewerDlg::ConnectControl() {
+  // The control takes the port as a 16-bit value: 40000 travels as -25536
+  // and is read back as the unsigned 40000.
+  m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), static_cast<short>(m_nPort & 0xFFFF));
+}
+
+void CViewerDlg::LoadLastAddress() {
+  // A stored port outside 1..65535 reads as no port (see ReadLastAddress):
+  // passing its low 16 bits would connect to a different port.
+  settings::LastAddress last = settings::ReadLastAddress();
+  if (!last.address.empty()) {
+    SetDlgItemText(IDC_VIEWER_ADDRESS, last.address.c_str());
+    m_strAddress = last.address;
+  }
+  if (last.port != 0) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%d", last.port);
+    SetDlgItemText(IDC_VIEWER_PORT, text);
+    m_nPort = last.port;
+  }
+  if (!m_strAddress.empty() && m_nPort != 0) ConnectControl();
+}
+
+LRESULT CViewerDlg::OnSysCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+  if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+    return 0;
+  }
+  bHandled = FALSE;
+  return 0;
+}
+
+LRESULT CViewerDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  if (!IsIconic()) {
+    bHandled = FALSE;
+    return 0;
+  }
+  PAINTSTRUCT ps;
+  HDC hdc = ::BeginPaint(m_hWnd, &ps);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+  int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  RECT rc;
+  GetClientRect(&rc);
+  int x = (rc.right - rc.left - cxIcon + 1) / 2;
+  int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
+  ::DrawIcon(hdc, x, y, m_hIcon);
+  ::EndPaint(m_hWnd, &ps);
+  return 0;
+}
+
+LRESULT CViewerDlg::OnQueryDragIcon(UINT, WPARAM, LPARAM, BOOL&) { return reinterpret_cast<LRESULT>(m_hIcon); }
+
+LRESULT CViewerDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
+  // A press on the grey frame moves the window as the caption would; the
+  // control takes the presses over its own area.
+  PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+  return Default();
+}
+
+LRESULT CViewerDlg::OnSize(UINT, WPARAM, LPARAM, BOOL&) { return Default(); }
+
+LRESULT CViewerDlg::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&) {
+  CDC dc(reinterpret_cast<HDC>(wParam));
+  ::SetBkMode(dc, TRANSPARENT);
+  RECT c, r{0, 0, 0, 0};
+  GetClientRect(&c);
+  if (m_dvrOcx.m_hWnd) {
+    ::GetWindowRect(m_dvrOcx.m_hWnd, &r);
+    ScreenToClient(&r);
+  }
+  // Above, left of, right of and below the control; its own area is the
+  // control's to paint.
+  dc.FillSolidRect(RECT{0, 0, c.right, r.top}, kFrameGrey);
+  dc.FillSolidRect(RECT{0, 0, r.left, r.bottom}, kFrameGrey);
+  dc.FillSolidRect(RECT{r.right, r.top, c.right, r.bottom}, kFrameGrey);
+  dc.FillSolidRect(RECT{0, r.bottom, c.right, c.bottom}, kFrameGrey);
+  return TRUE;
+}
+
+HBRUSH CViewerDlg::OnCtlColor(HDC hdc, HWND, UINT nCtlColor) {
+  HBRUSH hBase = reinterpret_cast<HBRUSH>(Default());
+  if (nCtlColor != CTLCOLOR_STATIC) return hBase;
+  ::SetBkMode(hdc, TRANSPARENT);
+  return m_hNullBrush;
+}
+
+void CViewerDlg::OnSetIpPort() {
+  UpdateData(TRUE);
+  std::string address = GetDlgItemText(IDC_VIEWER_ADDRESS);
+  std::string port = GetDlgItemText(IDC_VIEWER_PORT);
+  if (address.empty() || port.empty()) return;
+  settings::WriteViewerAddress(address, port);
+  m_strAddress = address;
+  m_nPort = settings::TextToInt(port);
+  ConnectControl();
+}
+
+void CViewerDlg::OnExit() { SendMessage(WM_CLOSE); }
+
+void CViewerDlg::OnChangePort() {}
+
+void CViewerDlg::OnButton1() {
+  bool visible = g_hWatchedWnd && ::IsWindowVisible(g_hWatchedWnd);
+  AfxMessageBox(visible ? "Visible" : "NoVisible", MB_OK, 0);
+}
+
+void CViewerDlg::OnButton2() {
+  for (HWND h : g_hCompanionWnds)
+    if (h) ::ShowWindow(h, g_nCompanionShowCmd);
+  g_nCompanionShowCmd = g_nCompanionShowCmd == SW_HIDE ? SW_SHOW : SW_HIDE;
+}
+
+LRESULT CViewerDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+  // Unlike the opening connect, a negative port is no reason to call.
+  if (!m_strAddress.empty() && m_nPort > 0) ConnectControl();
+  return Default();
+}
+
+LRESULT CViewerDlg::OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+  NMHDR* pNMHDR = reinterpret_cast<NMHDR*>(lParam);
+  LRESULT result = 0;
+  // A tool given by its window handle carries that handle as its id.
+  if (pNMHDR->code == TTN_NEEDTEXTA && OnToolTipText(0, pNMHDR, &result)) return result;
+  bHandled = FALSE;
+  return 0;
+}
+
+BOOL CViewerDlg::OnToolTipText(UINT, NMHDR* pNMHDR, LRESULT*) {
+  TOOLTIPTEXTA* pTTT = reinterpret_cast<TOOLTIPTEXTA*>(pNMHDR);
+  if (!(pTTT->uFlags & TTF_IDISHWND)) return FALSE;
+  HWND hTool = reinterpret_cast<HWND>(pNMHDR->idFrom);
+  std::strcpy(pTTT->szText, ::GetDlgCtrlID(hTool) == IDC_BUTTON1 ? "hello" : "hsi");
+  return TRUE;
+}

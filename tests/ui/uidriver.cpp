@@ -277,8 +277,10 @@ namespace {
 INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 }  // namespace
 
-SIZE TemplateClientSize(const std::string& exe, UINT id) {
-  SIZE size{0, 0};
+// Creates a template of the program hidden in this process and hands the
+// dialog to `use`.
+template <typename F>
+void WithTemplateDialog(const std::string& exe, UINT id, F use) {
   HMODULE h = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   DialogTemplate t;
   if (h && t.Load(h, id)) {
@@ -287,14 +289,90 @@ SIZE TemplateClientSize(const std::string& exe, UINT id) {
     HWND d = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
                                         nullptr, &NoDialogProc, 0);
     if (d) {
-      RECT rc;
-      GetClientRect(d, &rc);
-      size = SIZE{rc.right, rc.bottom};
+      use(d);
       DestroyWindow(d);
     }
   }
   if (h) FreeLibrary(h);
+}
+
+SIZE TemplateClientSize(const std::string& exe, UINT id) {
+  SIZE size{0, 0};
+  WithTemplateDialog(exe, id, [&](HWND d) {
+    RECT rc;
+    GetClientRect(d, &rc);
+    size = SIZE{rc.right, rc.bottom};
+  });
   return size;
+}
+
+RECT TemplateItemRect(const std::string& exe, UINT dialogId, int itemId) {
+  RECT r{0, 0, 0, 0};
+  WithTemplateDialog(exe, dialogId, [&](HWND d) {
+    if (HWND c = GetDlgItem(d, itemId)) {
+      GetWindowRect(c, &r);
+      MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+    }
+  });
+  return r;
+}
+
+namespace {
+std::vector<DWORD> ReadPixels(HDC hdc, HBITMAP bmp, int w, int h) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> px(static_cast<size_t>(w) * static_cast<size_t>(h));
+  GetDIBits(hdc, bmp, 0, static_cast<UINT>(h), px.data(), &bi, DIB_RGB_COLORS);
+  for (DWORD& p : px) p &= 0xFFFFFF;
+  return px;
+}
+}  // namespace
+
+std::vector<DWORD> CaptureScreenRect(const RECT& rc) {
+  int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+  SelectObject(mem, old);
+  std::vector<DWORD> px = ReadPixels(mem, bmp, w, h);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return px;
+}
+
+std::vector<DWORD> BitmapFrame(const std::string& exe, UINT id, int frame, int* width, int* height) {
+  std::vector<DWORD> out;
+  HMODULE h = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HBITMAP bmp = h ? LoadBitmapA(h, MAKEINTRESOURCEA(id)) : nullptr;
+  if (bmp) {
+    BITMAP bm;
+    GetObjectA(bmp, sizeof(bm), &bm);
+    HDC screen = GetDC(nullptr);
+    std::vector<DWORD> all = ReadPixels(screen, bmp, bm.bmWidth, bm.bmHeight);
+    ReleaseDC(nullptr, screen);
+    int fw = bm.bmWidth / 4;
+    for (int y = 0; y < bm.bmHeight; ++y)
+      for (int x = 0; x < fw; ++x) out.push_back(all[static_cast<size_t>(y * bm.bmWidth + frame * fw + x)]);
+    *width = fw;
+    *height = bm.bmHeight;
+    DeleteObject(bmp);
+  }
+  if (h) FreeLibrary(h);
+  return out;
+}
+
+std::string IniValue(const std::string& file, const char* section, const char* key) {
+  char buf[512] = "";
+  GetPrivateProfileStringA(section, key, "<missing>", buf, sizeof(buf), file.c_str());
+  return buf;
 }
 
 }  // namespace ui

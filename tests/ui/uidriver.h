@@ -91,3 +91,16 @@ SIZE TemplateClientSize(const std::string& exe, UINT id);
 std::string ProgramPath();
 
 }  // namespace ui
+
+namespace ui {
+
+// The pixels (0x00RRGGBB) of a window's rectangle as the screen shows it.
+std::vector<DWORD> CaptureScreenRect(const RECT& rc);
+// Frame `frame` (80 px wide) of bitmap `id` of the program, as 0x00RRGGBB.
+std::vector<DWORD> BitmapFrame(const std::string& exe, UINT id, int frame, int* width, int* height);
+// Positions in pixels of a template's controls relative to its client area.
+RECT TemplateItemRect(const std::string& exe, UINT dialogId, int itemId);
+// A value of the settings file as the profile functions read it.
+std::string IniValue(const std::string& file, const char* section, const char* key);
+
+}  // namespace ui

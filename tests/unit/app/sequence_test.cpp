@@ -29,8 +29,10 @@ struct StubInitDlg : CDialog {
   }
 };
 
+// The viewer stand-in uses a template without the ActiveX item, so the
+// sequence runs whether or not the control is registered here.
 struct StubViewerDlg : CDialog {
-  StubViewerDlg() : CDialog(IDD_VELODVR_DIALOG) { g_log.push_back("viewer+"); }
+  StubViewerDlg() : CDialog(IDD_ABOUTBOX) { g_log.push_back("viewer+"); }
   ~StubViewerDlg() override { g_log.push_back("viewer-"); }
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
