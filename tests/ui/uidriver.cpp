@@ -317,6 +317,12 @@ RECT TemplateItemRect(const std::string& exe, UINT dialogId, int itemId) {
   return r;
 }
 
+RECT TemplateMapRect(const std::string& exe, UINT dialogId, RECT dialogUnits) {
+  RECT r = dialogUnits;
+  WithTemplateDialog(exe, dialogId, [&](HWND d) { MapDialogRect(d, &r); });
+  return r;
+}
+
 namespace {
 std::vector<DWORD> ReadPixels(HDC hdc, HBITMAP bmp, int w, int h) {
   BITMAPINFO bi{};

@@ -100,6 +100,8 @@ std::vector<DWORD> CaptureScreenRect(const RECT& rc);
 std::vector<DWORD> BitmapFrame(const std::string& exe, UINT id, int frame, int* width, int* height);
 // Positions in pixels of a template's controls relative to its client area.
 RECT TemplateItemRect(const std::string& exe, UINT dialogId, int itemId);
+// Dialog units of a template mapped to pixels (left, top, right, bottom).
+RECT TemplateMapRect(const std::string& exe, UINT dialogId, RECT dialogUnits);
 // A value of the settings file as the profile functions read it.
 std::string IniValue(const std::string& file, const char* section, const char* key);
 
