@@ -42,7 +42,7 @@ TemplateRun RunTemplate(DWORD miscStatus) {
   ResetTestControl(miscStatus);
   TemplateRun run;
   CScriptDialog dlg(kTemplate);
-  dlg.onInit = [&](CScriptDialog& d) { run.controlAtInit = d.GetDlgItem(kControl) != nullptr; };
+  dlg.onInit = [&](CScriptBase& d) { run.controlAtInit = d.GetDlgItem(kControl) != nullptr; };
   dlg.steps.push_back([&](CScriptDialog& d) {
     run.hDlg = d.m_hWnd;
     run.controlWnd = g_testControl.controls.at(0).hWnd;

@@ -13,29 +13,22 @@ namespace occtest {
 
 // Runs each step from a message posted to itself, so the dialog is shown
 // and every message a step posts is handled before the next step; ends
-// with IDOK after the last step.
-class CScriptDialog : public CDialog {
+// with IDOK after the last step. TBase is the dialog class under test.
+template <typename TBase>
+class TStepDialog : public TBase {
  public:
-  explicit CScriptDialog(UINT id) : CDialog(id) {}
-  std::vector<std::function<void(CScriptDialog&)>> steps;
-  std::function<void(CScriptDialog&)> onInit;    // inside OnInitDialog, before the steps
-  std::function<void(CDataExchange*)> exchange;  // the data exchange
-  bool initRan = false;
+  using TBase::TBase;
+  std::vector<std::function<void(TStepDialog&)>> steps;
 
   BOOL OnInitDialog() override {
-    initRan = true;
-    CDialog::OnInitDialog();
-    if (onInit) onInit(*this);
-    PostMessage(kStep);
-    return TRUE;
-  }
-  void DoDataExchange(CDataExchange* pDX) override {
-    if (exchange) exchange(pDX);
+    BOOL r = TBase::OnInitDialog();
+    this->PostMessage(kStep);
+    return r;
   }
 
-  BEGIN_MSG_MAP(CScriptDialog)
+  BEGIN_MSG_MAP(TStepDialog)
   MESSAGE_HANDLER(kStep, OnStep)
-  CHAIN_MSG_MAP(CDialog)
+  CHAIN_MSG_MAP(TBase)
   END_MSG_MAP()
 
  private:
@@ -43,14 +36,35 @@ class CScriptDialog : public CDialog {
   LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
     if (m_nNext < steps.size()) {
       steps[m_nNext++](*this);
-      PostMessage(kStep);
+      this->PostMessage(kStep);
     } else {
-      EndDialog(IDOK);
+      this->EndDialog(IDOK);
     }
     return 0;
   }
   size_t m_nNext = 0;
 };
+
+// A plain dialog of a template with hooks for its initialisation and its
+// data exchange, run step by step.
+class CScriptBase : public CDialog {
+ public:
+  explicit CScriptBase(UINT id) : CDialog(id) {}
+  std::function<void(CScriptBase&)> onInit;      // inside OnInitDialog, before the steps
+  std::function<void(CDataExchange*)> exchange;  // the data exchange
+  bool initRan = false;
+
+  BOOL OnInitDialog() override {
+    initRan = true;
+    CDialog::OnInitDialog();
+    if (onInit) onInit(*this);
+    return TRUE;
+  }
+  void DoDataExchange(CDataExchange* pDX) override {
+    if (exchange) exchange(pDX);
+  }
+};
+using CScriptDialog = TStepDialog<CScriptBase>;
 
 // A window's rectangle in its parent's client coordinates.
 inline RECT RectInParent(HWND hWnd) {

@@ -26,32 +26,7 @@ using occtest::RectInParent;
 const char kIni[] = ".\\QlUserCfg.ini";
 
 // A viewer that runs a list of steps once it is up, then closes.
-class TestViewer : public CViewerDlg {
- public:
-  std::vector<std::function<void(TestViewer&)>> steps;
-  BOOL OnInitDialog() override {
-    BOOL r = CViewerDlg::OnInitDialog();
-    PostMessage(kStep);
-    return r;
-  }
-  BEGIN_MSG_MAP(TestViewer)
-  MESSAGE_HANDLER(kStep, OnStep)
-  CHAIN_MSG_MAP(CViewerDlg)
-  END_MSG_MAP()
-
- private:
-  static constexpr UINT kStep = WM_APP + 33;
-  LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (m_nNext < steps.size()) {
-      steps[m_nNext++](*this);
-      PostMessage(kStep);
-    } else {
-      EndDialog(IDOK);
-    }
-    return 0;
-  }
-  size_t m_nNext = 0;
-};
+using TestViewer = occtest::TStepDialog<CViewerDlg>;
 
 void WriteIni(const std::string& text) {
   HANDLE h = CreateFileA(kIni, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
