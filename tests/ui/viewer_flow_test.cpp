@@ -61,26 +61,42 @@ HWND WaitViewer(const ui::Program& p, DWORD ms) {
   return viewer;
 }
 
-// Drags with the real mouse: press at `from` (screen), move by dx, dy, release.
-void Drag(POINT from, int dx, int dy) {
+bool InMoveLoop(DWORD tid) {
+  GUITHREADINFO gti{};
+  gti.cbSize = sizeof(gti);
+  return GetGUIThreadInfo(tid, &gti) && (gti.flags & GUI_INMOVESIZE);
+}
+
+void SendMouse(DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+// Drags with the real mouse: press at `from` (screen), wait until the
+// program's thread is in the system's move loop, move by dx, dy, release.
+void Drag(DWORD tid, HWND window, POINT from, int dx, int dy) {
+  RECT start;
+  GetWindowRect(window, &start);
   SetCursorPos(from.x, from.y);
   Sleep(100);
-  INPUT in[1] = {};
-  in[0].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, in, sizeof(INPUT));
-  Sleep(200);
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  EXPECT_TRUE(ui::WaitUntil([&] { return InMoveLoop(tid); }, 5000)) << "no move loop after the press";
   for (int step = 1; step <= 5; ++step) {
     SetCursorPos(from.x + dx * step / 5, from.y + dy * step / 5);
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-    in[0].mi.dx = 0;
-    in[0].mi.dy = 0;
-    SendInput(1, in, sizeof(INPUT));
-    Sleep(60);
+    SendMouse(MOUSEEVENTF_MOVE);
+    Sleep(50);
   }
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, in, sizeof(INPUT));
-  Sleep(200);
+  ui::WaitUntil(
+      [&] {
+        RECT r;
+        GetWindowRect(window, &r);
+        return r.left == start.left + dx && r.top == start.top + dy;
+      },
+      5000);
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  ui::WaitUntil([&] { return !InMoveLoop(tid); }, 5000);
 }
 
 TEST(ViewerFlow, FirstStartToConnectedViewerAndBack) {
@@ -155,7 +171,7 @@ TEST(ViewerFlow, FirstStartToConnectedViewerAndBack) {
   GetWindowRect(viewer, &before);
   POINT frame{3, rc.bottom - 3};
   ClientToScreen(viewer, &frame);
-  Drag(frame, 60, 40);
+  Drag(p.tid(), viewer, frame, 60, 40);
   RECT after;
   GetWindowRect(viewer, &after);
   EXPECT_EQ(before.left + 60, after.left);
