@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "framework/syslib.h"
 #include "framework/wnd.h"
 
 namespace {
@@ -46,7 +47,9 @@ INT_PTR CFileDialog::DoModal() {
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = m_strDefExt.empty() ? nullptr : m_strDefExt.c_str();
   ofn.Flags = m_dwFlags | OFN_EXPLORER;
-  BOOL ok = m_bOpen ? ::GetOpenFileNameA(&ofn) : ::GetSaveFileNameA(&ofn);
+  typedef BOOL(WINAPI * FileNameFn)(LPOPENFILENAMEA);
+  FileNameFn fn = SystemProc<FileNameFn>("comdlg32.dll", m_bOpen ? "GetOpenFileNameA" : "GetSaveFileNameA");
+  BOOL ok = fn && fn(&ofn);
   if (!ok) return IDCANCEL;
   m_strPath = file;
   return IDOK;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "framework/syslib.h"
+
 namespace {
 // The one button whose disabled state shows the disabled frame.
 const UINT kDisablingControlId = 1010;
@@ -50,7 +52,11 @@ void CSkinButton::OnMouseMove(UINT, POINT) {
     tme.dwFlags = TME_HOVER | TME_LEAVE;
     tme.hwndTrack = m_hWnd;
     tme.dwHoverTime = HOVER_DEFAULT;
-    m_bTracking = _TrackMouseEvent(&tme);
+    // The common controls' tracking call, loaded on the first move over a
+    // skin button rather than at every start of the program.
+    typedef BOOL(WINAPI * TrackFn)(LPTRACKMOUSEEVENT);
+    TrackFn track = SystemProc<TrackFn>("comctl32.dll", "_TrackMouseEvent");
+    m_bTracking = track ? track(&tme) : 0;
   }
   Default();
 }
