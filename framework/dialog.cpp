@@ -49,8 +49,13 @@ INT_PTR CDialog::DoModal() {
   m_bModalEnded = false;
   if (!m_template.Load(AfxGetResourceHandle(), m_nIDTemplate)) return -1;
   // Windows cannot create ActiveX items; the control container makes them
-  // while the dialog initialises.
+  // while the dialog initialises. The window is created hidden and shown
+  // once it is initialised and placed: a dialog whose initialisation ends it
+  // (a control that cannot be created) never appears at all.
+  const DWORD style = m_template.style;
+  m_template.style &= ~static_cast<DWORD>(WS_VISIBLE);
   std::vector<BYTE> bytes = m_template.Build(true);
+  m_template.style = style;
 
   HWND hOwner = SafeOwner(m_pParentWnd);
   bool bEnableOwner = false;
