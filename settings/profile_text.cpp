@@ -50,13 +50,21 @@ std::string IpKey(int slot) { return FormatKey("IP%02d", slot); }
 std::string PortKey(int slot) { return FormatKey("PORT%02d", slot); }
 std::string PortKeyMixedCase(int slot) { return FormatKey("Port%02d", slot); }
 
+std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
 bool IsValidPort(const std::string& text) {
   // Digits only: a port stored as "80a" or " 80" would reach the recorder as
   // something other than what the operator sees, and one that does not start
   // with a digit reads as 0, which marks its slot as free for the next new
-  // address. At most five digits, because the profile reader gives up on
-  // long numbers ("0000000000000000000000080" reads as 0 as well).
-  if (text.empty() || text.size() > 5) return false;
+  // address. Leading zeros are fine ("000080" is port 80), but not without
+  // end: the profile reader gives up on very long numbers, reading
+  // "0000000000000000000000080" as 0.
+  if (text.empty() || text.size() > 10) return false;
   for (char c : text)
     if (!IsDigit(c)) return false;
   int port = ProfileInt(text);
@@ -76,7 +84,8 @@ const char kDefaultContents[] =
     "IsDelete=1033";
 static_assert(sizeof(kDefaultContents) - 1 == kDefaultContentsSize, "the default file is 151 bytes");
 
-bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line) {
+bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line,
+                     const SlotFilter& accept) {
   // Only a whole value matches: "=" before the address and CR LF after it,
   // so 10.0.0.1 does not match the line IP03=10.0.0.12.
   const std::string needle = "=" + address + "\r\n";
@@ -88,19 +97,21 @@ bool FindAddressLine(const std::string& text, const std::string& address, Addres
     if (pos < 4) continue;
     std::size_t begin = pos - 4;
     if (text[begin] != 'I' || text[begin + 1] != 'P' || !StartsLine(text, begin)) continue;
+    const int slot = TextToInt(text.substr(pos - 2, 2));
+    if (accept && !accept(slot)) continue;
     if (line) {
       line->begin = begin;
       line->end = pos + needle.size();
-      line->slot = TextToInt(text.substr(pos - 2, 2));
+      line->slot = slot;
     }
     return true;
   }
   return false;
 }
 
-bool CutAddressEntry(std::string* text, const std::string& address, int* slot) {
+bool CutAddressEntry(std::string* text, const std::string& address, int* slot, const SlotFilter& accept) {
   AddressLine found;
-  if (!FindAddressLine(*text, address, &found)) return false;
+  if (!FindAddressLine(*text, address, &found, accept)) return false;
   if (slot) *slot = found.slot;
   text->erase(found.begin, found.end - found.begin);
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace settings {
@@ -19,6 +20,10 @@ namespace settings {
 // it make the number; text without digits gives 0. Values beyond the int
 // range stop at INT_MIN/INT_MAX instead of overflowing.
 int TextToInt(const std::string& text);
+
+// The text without the blanks (spaces and tabs) at its ends, which the
+// profile reader drops from a value.
+std::string TrimBlanks(const std::string& text);
 
 // The profile reader's rule: the decimal number the value starts with, 0 when
 // it does not start with a digit (so a port stored as "abc" reads as 0 and
@@ -50,15 +55,22 @@ struct AddressLine {
   int slot = -1;
 };
 
+// Which slots may count: a file can hold the same numbered key twice, and
+// only the slot whose key the profile reader really sees holds the entry.
+using SlotFilter = std::function<bool(int slot)>;
+
 // Finds the first line of the text that stores exactly this address (case
-// matters, the whole value must match). False when there is none.
-bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line);
+// matters, the whole value must match) in a slot the filter accepts (any,
+// without one). False when there is none.
+bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line,
+                     const SlotFilter& accept = nullptr);
 
 // Takes the address's line out of the text, then the first line that starts
 // with "PORTnn=" for the same slot (up to and including its line end; a last
 // line without a line end is taken to the end of the text). Every other byte
 // stays as it was. False, with the text unchanged, when the address has no
 // line. *slot (optional) receives the entry's slot.
-bool CutAddressEntry(std::string* text, const std::string& address, int* slot = nullptr);
+bool CutAddressEntry(std::string* text, const std::string& address, int* slot = nullptr,
+                     const SlotFilter& accept = nullptr);
 
 }  // namespace settings

@@ -15,10 +15,23 @@ const char kSectionLogin[] = "LOGIN_ADDRESS";
 
 // Values are read into 200-character buffers: at most 199 characters come
 // back and a longer stored value is cut.
+const size_t kValueBufferChars = 200;
+
 std::string ReadText(const char* section, const std::string& key, const char* def) {
-  char buf[200] = "";
+  char buf[kValueBufferChars] = "";
   ::GetPrivateProfileStringA(section, key.c_str(), def, buf, sizeof(buf), kFileName);
   return buf;
+}
+
+// A hand-edited file may hold the same numbered key twice. The profile
+// functions read and write only the first IPnn of the section, so a line
+// whose key the profile reader sees holding another address is passed
+// over: an update would overwrite, and a lookup show, that other entry.
+SlotFilter SeenBy(const std::string& address) {
+  return [address](int slot) {
+    const std::string seen = ReadText(kSectionBook, IpKey(slot), "");
+    return seen.empty() || seen == address;
+  };
 }
 
 int ReadInt(const char* section, const std::string& key) {
@@ -142,7 +155,7 @@ UpdateResult UpdateKnownAddress(const std::string& address, const std::string& p
   // anywhere in the file, would overwrite a different entry (10.0.0.1 typed
   // with 10.0.0.12 stored; an address equal to COUNT's value).
   AddressLine line;
-  if (!FindAddressLine(text, address, &line)) return UpdateResult::kNotKnown;
+  if (!FindAddressLine(text, address, &line, SeenBy(address))) return UpdateResult::kNotKnown;
   WriteInt(kSectionBook, "INDEX", line.slot);
   WriteText(kSectionBook, IpKey(line.slot), address);
   WriteText(kSectionBook, PortKey(line.slot), port);
@@ -156,7 +169,7 @@ DeleteResult DeleteAddressLines(const std::string& address) {
     AfxMessageBox("CreateFile fail");
     return DeleteResult::kOpenFailed;
   }
-  if (!CutAddressEntry(&text, address)) {
+  if (!CutAddressEntry(&text, address, nullptr, SeenBy(address))) {
     AfxMessageBox("not find");
     return DeleteResult::kNotFound;
   }
@@ -173,7 +186,7 @@ DeleteResult DeleteAddressLines(const std::string& address) {
 int FindAddressIndex(const std::string& address) {
   std::string text;
   AddressLine line;
-  if (!ReadFileImage(OPEN_EXISTING, &text) || !FindAddressLine(text, address, &line)) return -1;
+  if (!ReadFileImage(OPEN_EXISTING, &text) || !FindAddressLine(text, address, &line, SeenBy(address))) return -1;
   return line.slot;
 }
 
@@ -207,9 +220,14 @@ void LoadAddressList(CComboBox& list, HWND hPortBox) {
 }
 
 void SaveLoginAddress(CDialog& dlg, CComboBox& list) {
-  const std::string address = list.GetWindowText();
+  // The profile reader drops blanks at the ends of a value, so an address
+  // stored with them would never be found again (it could be neither
+  // selected nor deleted): they go before anything is stored.
+  const std::string address = TrimBlanks(list.GetWindowText());
   const std::string port = WindowText(dlg.GetDlgItem(kIdPortBox));
-  if (address.empty() || port.empty()) {
+  // Values come back through 200-character buffers: a longer address would
+  // be listed cut short and could never be found or deleted.
+  if (address.empty() || port.empty() || address.size() >= kValueBufferChars) {
     AfxMessageBox("Invalid Address");
     return;
   }

@@ -46,7 +46,7 @@ int ReferenceAtoi(const std::string& s) {
 
 void CheckConversions(const std::string& s) {
   if (TextToInt(s) != ReferenceAtoi(s)) Fail("TextToInt differs from strtoll");
-  bool digitsOnly = !s.empty() && s.size() <= 5;
+  bool digitsOnly = !s.empty() && s.size() <= 10;
   for (char c : s) digitsOnly = digitsOnly && c >= '0' && c <= '9';
   const bool valid = digitsOnly && std::atoi(s.c_str()) >= 1 && std::atoi(s.c_str()) <= 65535;
   if (IsValidPort(s) != valid) Fail("IsValidPort");

@@ -85,10 +85,18 @@ TEST(Keys, TwoDigitSlots) {
 }
 
 TEST(IsValidPort, DigitsOnlyFrom1To65535) {
-  for (const char* ok : {"1", "80", "5000", "34567", "65535", "00080", "08000"}) EXPECT_TRUE(IsValidPort(ok)) << ok;
-  for (const char* bad : {"", "0", "00000", "65536", "70000", "99999", "123456", "000080", " 80", "80 ", "+80", "-1",
-                          "8o", "abc", "0x50", "80\r\n"})
+  for (const char* ok : {"1", "80", "5000", "34567", "65535", "00080", "08000", "000080", "0000065535"})
+    EXPECT_TRUE(IsValidPort(ok)) << ok;
+  for (const char* bad : {"", "0", "00000", "65536", "70000", "99999", "123456", "00000000080", " 80", "80 ", "+80",
+                          "-1", "8o", "abc", "0x50", "80\r\n"})
     EXPECT_FALSE(IsValidPort(bad)) << bad;
+}
+
+TEST(TrimBlanks, OnlyTheEnds) {
+  EXPECT_EQ("10.0.0.1", TrimBlanks("  10.0.0.1\t "));
+  EXPECT_EQ("a b", TrimBlanks(" a b "));
+  EXPECT_EQ("", TrimBlanks(" \t "));
+  EXPECT_EQ("x", TrimBlanks("x"));
 }
 
 TEST(DefaultContents, TenLinesNoFinalLineEnd) {

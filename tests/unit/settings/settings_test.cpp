@@ -508,6 +508,36 @@ TEST_F(SettingsTest, OpeningSelectsTheCurrentEntryItselfNotOneItBegins) {
   CHECK_MESSAGES({});
 }
 
+TEST_F(SettingsTest, DuplicateKeyNeverOverwritesTheEntryOnShow) {
+  // Slot 01 stands twice; the profile reader (and the list) see 10.5.0.2.
+  WriteAll(Defaults() + Lines({"[VELO_KEYWORDS]", "COUNT=2", "INDEX=0", "IP00=10.5.0.1", "PORT00=5001",
+                               "IP01=10.5.0.2", "PORT01=5002", "IP01=10.5.0.9", "PORT01=5009"}));
+  // The hidden line's address is found nowhere, and OK with it adds it anew.
+  EXPECT_EQ(-1, FindAddressIndex("10.5.0.9"));
+  EXPECT_TRUE(Ok("10.5.0.9", "5109"));
+  EXPECT_EQ(1, FindAddressIndex("10.5.0.2"));
+  EXPECT_EQ(5002, ReadPortForIndex(1));
+  EXPECT_EQ(2, FindAddressIndex("10.5.0.9"));
+  EXPECT_EQ(5109, ReadPortForIndex(2));
+  CHECK_MESSAGES({});
+}
+
+TEST_F(SettingsTest, AddressesTheBookCouldNotGiveBack) {
+  WriteAll(Defaults());
+  // Blanks at the ends go: the profile reader would drop them on reading.
+  EXPECT_TRUE(Ok("  10.7.0.1 ", "81"));
+  EXPECT_EQ(0, FindAddressIndex("10.7.0.1"));
+  EXPECT_EQ("10.7.0.1", ReadLastAddress().address);
+  // 200 characters and more would come back cut to 199.
+  const std::string keep = ReadAll();
+  EXPECT_FALSE(Ok(std::string(200, 'a'), "82"));
+  CHECK_MESSAGES({"Invalid Address"});
+  CHECK_FILE(keep);
+  EXPECT_TRUE(Ok(std::string(199, 'a'), "83"));
+  EXPECT_EQ(1, FindAddressIndex(std::string(199, 'a')));
+  CHECK_MESSAGES({});
+}
+
 TEST_F(SettingsTest, AddressEqualToAnotherKeysValue) {
   // Lang=0, IsDelete=1033, COUNT=1 and INDEX=0 hold these texts; none of them
   // is an entry.
@@ -796,7 +826,7 @@ TEST_F(SettingsTest, PortRuleAtOk) {
                         Case{"10.0.0.1", "65536", "Invalid Port"}, Case{"10.0.0.1", "70000", "Invalid Port"},
                         Case{"10.0.0.1", "80a", "Invalid Port"}, Case{"10.0.0.1", "abc", "Invalid Port"},
                         Case{"10.0.0.1", " 80", "Invalid Port"}, Case{"10.0.0.1", "+80", "Invalid Port"},
-                        Case{"10.0.0.1", "-1", "Invalid Port"}, Case{"10.0.0.1", "000080", "Invalid Port"}}) {
+                        Case{"10.0.0.1", "-1", "Invalid Port"}, Case{"10.0.0.1", "00000000080", "Invalid Port"}}) {
     SCOPED_TRACE(std::string("'") + c.address + "' '" + c.port + "'");
     EXPECT_FALSE(Ok(c.address, c.port));
     CHECK_MESSAGES({c.message});
