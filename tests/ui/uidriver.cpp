@@ -382,3 +382,467 @@ std::string IniValue(const std::string& file, const char* section, const char* k
 }
 
 }  // namespace ui
+
+// ---- What a process holds, measured from outside ----
+
+#include <tlhelp32.h>
+#include <winternl.h>
+
+namespace ui {
+
+const char kProbeCountMenus[] = "ProbeCountMenus";
+const char kProbeCountIcons[] = "ProbeCountIcons";
+const char kProbeWatchControl[] = "ProbeWatchControl";
+
+namespace {
+
+typedef NTSTATUS(NTAPI* PFNQUERYSYSTEMINFORMATION)(ULONG, PVOID, ULONG, PULONG);
+typedef NTSTATUS(NTAPI* PFNQUERYINFORMATIONPROCESS)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+template <typename T>
+T NtdllFunction(const char* name) {
+  FARPROC p = GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
+  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(p));
+}
+
+// SystemExtendedHandleInformation (64): one entry per open handle of any process.
+struct HandleEntryEx {
+  PVOID object;
+  ULONG_PTR processId;
+  ULONG_PTR handle;
+  ULONG grantedAccess;
+  USHORT creatorBackTraceIndex;
+  USHORT objectTypeIndex;
+  ULONG attributes;
+  ULONG reserved;
+};
+
+long KernelHandles(HANDLE process, DWORD pid) {
+  DWORD n = 0;
+  if (GetProcessHandleCount(process, &n) && n) return static_cast<long>(n);
+  auto query = NtdllFunction<PFNQUERYSYSTEMINFORMATION>("NtQuerySystemInformation");
+  if (!query) return -1;
+  std::vector<BYTE> buf(1 << 20);
+  for (int tries = 0; tries < 6; ++tries) {
+    ULONG len = 0;
+    NTSTATUS s = query(64, buf.data(), static_cast<ULONG>(buf.size()), &len);
+    if (s == static_cast<NTSTATUS>(0xC0000004L)) {  // STATUS_INFO_LENGTH_MISMATCH
+      buf.resize(buf.size() * 2);
+      continue;
+    }
+    if (s != 0) return -1;
+    ULONG_PTR count = *reinterpret_cast<ULONG_PTR*>(buf.data());
+    const HandleEntryEx* e = reinterpret_cast<const HandleEntryEx*>(buf.data() + 2 * sizeof(ULONG_PTR));
+    long mine = 0;
+    for (ULONG_PTR i = 0; i < count; ++i)
+      if (e[i].processId == pid) ++mine;
+    return mine;
+  }
+  return -1;
+}
+
+// Wine keeps each process's GDI objects in a table of 65536 entries in that
+// process's memory, named by its PEB; an entry with a type is a live object.
+struct GdiEntry {
+  UINT64 object;
+  ULONG owner;
+  USHORT unique;
+  UCHAR type;
+  UCHAR flags;
+  UINT64 userPointer;
+};
+static_assert(sizeof(GdiEntry) == 24, "the layout of Wine's GDI handle entries");
+
+long GdiObjects(HANDLE process) {
+  DWORD n = GetGuiResources(process, GR_GDIOBJECTS);
+  if (n) return static_cast<long>(n);
+  auto query = NtdllFunction<PFNQUERYINFORMATIONPROCESS>("NtQueryInformationProcess");
+  PROCESS_BASIC_INFORMATION pbi{};
+  ULONG len = 0;
+  if (!query || query(process, 0 /* ProcessBasicInformation */, &pbi, sizeof(pbi), &len) != 0) return -1;
+  const size_t offset = sizeof(void*) == 8 ? 0xF8 : 0x94;  // PEB.GdiSharedHandleTable
+  ULONG_PTR table = 0;
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(pbi.PebBaseAddress) + offset, &table, sizeof(table), &got) ||
+      !table)
+    return -1;
+  std::vector<GdiEntry> entries(0x10000);
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size() * sizeof(GdiEntry),
+                         &got))
+    return -1;
+  long live = 0;
+  for (const GdiEntry& e : entries)
+    if (e.type) ++live;
+  return live;
+}
+
+struct WindowCount {
+  DWORD pid;
+  long n;
+};
+
+BOOL CALLBACK CountChild(HWND h, LPARAM p) {
+  WindowCount* c = reinterpret_cast<WindowCount*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == c->pid) ++c->n;
+  return TRUE;
+}
+
+// A top-level window and all its descendants of that process.
+void CountTree(HWND h, WindowCount* c) {
+  CountChild(h, reinterpret_cast<LPARAM>(c));
+  EnumChildWindows(h, &CountChild, reinterpret_cast<LPARAM>(c));
+}
+
+BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
+  CountTree(h, reinterpret_cast<WindowCount*>(p));
+  return TRUE;
+}
+
+long Windows(DWORD pid) {
+  WindowCount c{pid, 0};
+  EnumWindows(&CountTopLevel, reinterpret_cast<LPARAM>(&c));
+  for (HWND h = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); h;
+       h = FindWindowExW(HWND_MESSAGE, h, nullptr, nullptr))
+    CountTree(h, &c);
+  return c.n;
+}
+
+std::string ProbeLibraryPath() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s(path, n);
+  return s.substr(0, s.find_last_of('\\') + 1) + "velo_probe.dll";
+}
+
+// Base address of a module in process pid, by file name (any case).
+BYTE* ModuleBaseIn(DWORD pid, const char* fileName, std::string* path) {
+  HANDLE snap = INVALID_HANDLE_VALUE;
+  for (int i = 0; i < 20 && snap == INVALID_HANDLE_VALUE; ++i) {
+    snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snap == INVALID_HANDLE_VALUE) Sleep(20);  // ERROR_BAD_LENGTH while modules load
+  }
+  if (snap == INVALID_HANDLE_VALUE) return nullptr;
+  BYTE* base = nullptr;
+  MODULEENTRY32 me{};
+  me.dwSize = sizeof(me);
+  for (BOOL ok = Module32First(snap, &me); ok; ok = Module32Next(snap, &me))
+    if (lstrcmpiA(me.szModule, fileName) == 0) {
+      base = me.modBaseAddr;
+      if (path) *path = me.szExePath;
+      break;
+    }
+  CloseHandle(snap);
+  return base;
+}
+
+bool RunRemote(HANDLE process, void* start, void* arg, DWORD* result, DWORD ms) {
+  HANDLE t = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start), arg, 0, nullptr);
+  if (!t) return false;
+  bool ok = WaitForSingleObject(t, ms) == WAIT_OBJECT_0 && GetExitCodeThread(t, result);
+  CloseHandle(t);
+  return ok;
+}
+
+}  // namespace
+
+std::string Describe(const ObjectCounts& c) {
+  char buf[200];
+  snprintf(buf, sizeof(buf), "handles %ld, GDI %ld, windows %ld, menus %ld, icons %ld", c.handles, c.gdi, c.windows,
+           c.menus, c.icons);
+  return buf;
+}
+
+Probe::Probe(DWORD pid) {
+  m_process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  const std::string path = ProbeLibraryPath();
+  m_local = LoadLibraryA(path.c_str());
+  if (!m_process || !m_local) return;
+  // LoadLibraryW lies at the same offset in the other process's kernel32.
+  HMODULE k32 = GetModuleHandleA("kernel32.dll");
+  BYTE* remoteK32 = ModuleBaseIn(pid, "kernel32.dll", nullptr);
+  if (!remoteK32) return;
+  BYTE* load = remoteK32 + (reinterpret_cast<BYTE*>(reinterpret_cast<void*>(GetProcAddress(k32, "LoadLibraryW"))) -
+                            reinterpret_cast<BYTE*>(k32));
+  std::wstring wide = Wide(path);
+  SIZE_T size = (wide.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote) return;
+  DWORD result = 0;
+  if (WriteProcessMemory(m_process, remote, wide.c_str(), size, nullptr) &&
+      RunRemote(m_process, load, remote, &result, 10000))
+    m_remoteBase = ModuleBaseIn(pid, "velo_probe.dll", nullptr);
+  VirtualFreeEx(m_process, remote, 0, MEM_RELEASE);
+}
+
+Probe::~Probe() {
+  if (m_process) CloseHandle(m_process);
+  // The local copy stays loaded: another Probe may use it.
+}
+
+bool Probe::Call(const char* name, DWORD* result, DWORD ms) const {
+  if (!m_remoteBase) return false;
+  FARPROC local = GetProcAddress(m_local, name);
+  if (!local) return false;
+  BYTE* start =
+      m_remoteBase + (reinterpret_cast<BYTE*>(reinterpret_cast<void*>(local)) - reinterpret_cast<BYTE*>(m_local));
+  return RunRemote(m_process, start, nullptr, result, ms);
+}
+
+ObjectCounts CountObjects(DWORD pid, const Probe* probe) {
+  ObjectCounts c;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return c;
+  c.handles = KernelHandles(process, pid);
+  c.gdi = GdiObjects(process);
+  CloseHandle(process);
+  c.windows = Windows(pid);
+  DWORD n = 0;
+  if (probe && probe->Call(kProbeCountMenus, &n)) c.menus = static_cast<long>(n);
+  if (probe && probe->Call(kProbeCountIcons, &n)) c.icons = static_cast<long>(n);
+  // The process handle opened here is this process's, not pid's; but when
+  // pid is this process the handle was open while counting.
+  if (pid == GetCurrentProcessId() && c.handles > 0) --c.handles;
+  return c;
+}
+
+ObjectCounts SettledCounts(DWORD pid, const Probe* probe, DWORD ms) {
+  ObjectCounts last = CountObjects(pid, probe);
+  DWORD start = GetTickCount();
+  for (;;) {
+    Sleep(150);
+    ObjectCounts now = CountObjects(pid, probe);
+    if (now == last || GetTickCount() - start > ms) return now;
+    last = now;
+  }
+}
+
+std::string ProbeReportPath(DWORD pid) {
+  char dir[MAX_PATH];
+  GetTempPathA(MAX_PATH, dir);
+  return std::string(dir) + "velo-probe-" + std::to_string(pid) + ".txt";
+}
+
+std::string ProbeShownPath(DWORD pid) {
+  char dir[MAX_PATH];
+  GetTempPathA(MAX_PATH, dir);
+  return std::string(dir) + "velo-shown-" + std::to_string(pid) + ".txt";
+}
+
+std::string ModulePathIn(DWORD pid, const char* fileName) {
+  std::string path;
+  ModuleBaseIn(pid, fileName, &path);
+  return path;
+}
+
+// ---- Real pointer input ----
+
+namespace {
+// A mouse event at a screen point, in SendInput's absolute coordinates.
+void SendMouse(DWORD flags, POINT screen) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  in.mi.dx = MulDiv(screen.x, 65536, w) + 1;
+  in.mi.dy = MulDiv(screen.y, 65536, h) + 1;
+  in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(in));
+}
+}  // namespace
+
+// SetCursorPos also moves the X pointer, where Wine's hover tracking looks
+// for it; an injected move alone would leave the X pointer behind.
+void PointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+
+void PointerButton(bool down, POINT screen) { SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP, screen); }
+
+POINT CenterOf(HWND h) {
+  RECT rc;
+  GetWindowRect(h, &rc);
+  return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// ---- Unix commands from inside Wine ----
+
+bool RunUnix(const std::string& commandLine) {
+  std::string tool = commandLine.substr(0, commandLine.find(' '));
+  std::string exe = "Z:\\usr\\bin\\" + tool;
+  std::string cmd = commandLine;
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+  typedef char*(CDECL * PFNUNIXNAME)(LPCWSTR);
+  FARPROC p = GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+  auto unixName = reinterpret_cast<PFNUNIXNAME>(reinterpret_cast<void (*)()>(p));
+  if (!unixName) return std::string();
+  char* name = unixName(Wide(windowsPath).c_str());
+  if (!name) return std::string();
+  std::string s = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return s;
+}
+
+}  // namespace ui
+
+// ---- VELODvr's start-up dialog and its settings file ----
+
+namespace ui {
+
+std::string Utf8FromGbk(const std::string& gbk) {
+  if (gbk.empty()) return std::string();
+  int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), &w[0], n);
+  return Utf8(w);
+}
+
+std::string AddressBook::Port(const std::string& address) const {
+  for (size_t i = 0; i < addresses.size(); ++i)
+    if (addresses[i] == address) return ports[i];
+  return std::string();
+}
+
+AddressBook ReadAddressBook(const std::string& iniPath) {
+  AddressBook book;
+  const char* section = "VELO_KEYWORDS";
+  book.count = static_cast<int>(GetPrivateProfileIntA(section, "COUNT", 0, iniPath.c_str()));
+  const std::string text = ReadFileBytes(iniPath);
+  // Numbered lines as they stand in the raw text (a key at a line start).
+  auto linesOf = [&](const std::string& key) {
+    int n = 0;
+    const std::string needle = key + "=";
+    for (size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1))
+      if (pos == 0 || text[pos - 1] == '\n') ++n;
+    return n;
+  };
+  for (int slot = 0; slot < 100; ++slot) {
+    char ip[16], port[16];
+    snprintf(ip, sizeof(ip), "IP%02d", slot);
+    snprintf(port, sizeof(port), "PORT%02d", slot);
+    char value[512] = "";
+    GetPrivateProfileStringA(section, ip, "", value, sizeof(value), iniPath.c_str());
+    if (linesOf(ip) > 1) book.problems.push_back(std::string(ip) + " stands more than once");
+    if (linesOf(port) > 1) book.problems.push_back(std::string(port) + " stands more than once");
+    if (!value[0]) continue;
+    book.addresses.push_back(Utf8FromGbk(value));
+    char portText[512] = "";
+    GetPrivateProfileStringA(section, port, "", portText, sizeof(portText), iniPath.c_str());
+    book.ports.push_back(portText);
+    int n = static_cast<int>(GetPrivateProfileIntA(section, port, 0, iniPath.c_str()));
+    if (linesOf(port) == 0)
+      book.problems.push_back(std::string(ip) + " has no " + port + " line");
+    else if (n < 1 || n > 65535)
+      book.problems.push_back(std::string(port) + " reads " + std::to_string(n));
+  }
+  if (book.count != static_cast<int>(book.addresses.size()))
+    book.problems.push_back("COUNT is " + std::to_string(book.count) + " but " +
+                            std::to_string(book.addresses.size()) + " addresses are stored");
+  return book;
+}
+
+InitSession::InitSession(const std::string& dir, DWORD ms) : m_dir(dir) { Restart(ms); }
+
+void InitSession::Restart(DWORD ms) {
+  m_p.reset();
+  m_messages.clear();
+  m_p = std::make_unique<Program>(m_dir);
+  m_init = m_p->AnswerBoxesUntil("Init", ms, &m_messages);
+}
+
+std::vector<std::string> InitSession::Entries() const {
+  std::vector<std::string> v;
+  HWND list = Item(1016);
+  LRESULT n = SendMessageW(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    // Sent with the W function, the text comes back as UTF-16 across processes.
+    wchar_t buf[1024] = L"";
+    if (SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 1024)
+      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+    v.push_back(Utf8(buf));
+  }
+  return v;
+}
+
+void InitSession::Type(const std::string& address, const std::string& port) {
+  SetText(Item(1016), address);
+  SetText(Item(1007), port);
+}
+
+void InitSession::Select(int index) {
+  SendMessageW(Item(1016), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(m_init, WM_COMMAND, MAKEWPARAM(1016, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(1016)));
+}
+
+int InitSession::Find(const std::string& entry) const {
+  std::vector<std::string> v = Entries();
+  for (size_t i = 0; i < v.size(); ++i)
+    if (v[i] == entry) return static_cast<int>(i);
+  return -1;
+}
+
+bool InitSession::ClickForBox(int id, MessageBoxInfo* box, DWORD ms) {
+  Click(Item(id));
+  return m_p->WaitMessageBox(ms, box) && IsMessageBox(box->hwnd);
+}
+
+void InitSession::AnswerAndWait(const MessageBoxInfo& box, int id) {
+  Answer(box, id);
+  WaitUntil([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, 3000);
+}
+
+HWND InitSession::WaitViewer(DWORD ms) const {
+  HWND viewer = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND h : m_p->Windows())
+          if (!IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
+        return viewer != nullptr || !m_p->Running();
+      },
+      ms);
+  return viewer;
+}
+
+bool InitSession::CloseViewer(HWND viewer, DWORD ms) {
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+  return m_p->WaitExit(ms);
+}
+
+}  // namespace ui
+
+namespace ui {
+
+ShowWatch::ShowWatch(const Program& p) : m_report(ProbeShownPath(p.pid())) {
+  DeleteFileA(m_report.c_str());
+  HMODULE probe = LoadLibraryA(ProbeLibraryPath().c_str());
+  FARPROC proc = probe ? GetProcAddress(probe, "ProbeShowHook") : nullptr;
+  if (proc)
+    m_hook = SetWindowsHookExA(WH_CALLWNDPROC, reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(proc)), probe,
+                               p.tid());
+}
+
+ShowWatch::~ShowWatch() {
+  if (m_hook) UnhookWindowsHookEx(m_hook);
+  DeleteFileA(m_report.c_str());
+}
+
+std::vector<std::string> ShowWatch::shown() const {
+  std::vector<std::string> lines;
+  const std::string text = ReadFileBytes(m_report);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(Utf8FromGbk(text.substr(at, end - at)));
+    at = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace ui

@@ -79,10 +79,22 @@ void SendMouse(DWORD flags) {
 void Drag(DWORD tid, HWND window, POINT from, int dx, int dy) {
   RECT start;
   GetWindowRect(window, &start);
-  SetCursorPos(from.x, from.y);
-  Sleep(100);
-  SendMouse(MOUSEEVENTF_LEFTDOWN);
-  EXPECT_TRUE(ui::WaitUntil([&] { return InMoveLoop(tid); }, 5000)) << "no move loop after the press";
+  // A press that comes while the window is still getting activated (just
+  // after the About box closed, on a loaded machine) may not start the move:
+  // release and press again.
+  bool moving = false;
+  for (int attempt = 0; attempt < 3 && !moving; ++attempt) {
+    ui::WaitUntil([&] { return GetForegroundWindow() == window; }, 3000);
+    SetCursorPos(from.x, from.y);
+    Sleep(100);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    moving = ui::WaitUntil([&] { return InMoveLoop(tid); }, 3000);
+    if (!moving) {
+      SendMouse(MOUSEEVENTF_LEFTUP);
+      Sleep(300);
+    }
+  }
+  EXPECT_TRUE(moving) << "no move loop after the press";
   for (int step = 1; step <= 5; ++step) {
     SetCursorPos(from.x + dx * step / 5, from.y + dy * step / 5);
     SendMouse(MOUSEEVENTF_MOVE);
