@@ -64,14 +64,7 @@ struct Session {
   bool DialogOpen() const { return IsWindow(init) && IsWindowVisible(init); }
   // After a confirmed OK the viewer opens; closing it ends the program.
   bool CloseViewer() {
-    HWND viewer = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND h : p->Windows())
-            if (!ui::IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
-          return viewer || !p->Running();
-        },
-        20000);
+    HWND viewer = p->WaitViewer(20000);
     if (viewer) PostMessageW(viewer, WM_CLOSE, 0, 0);
     return viewer && p->WaitExit(10000);
   }

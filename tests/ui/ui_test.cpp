@@ -20,18 +20,6 @@ void ConfirmWithEnter(ui::Program& p, HWND init) {
   }
 }
 
-HWND FindViewer(const ui::Program& p, DWORD ms) {
-  HWND viewer = nullptr;
-  ui::WaitUntil(
-      [&] {
-        for (HWND h : p.Windows())
-          if (!ui::IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
-        return viewer != nullptr || !p.Running();
-      },
-      ms);
-  return viewer;
-}
-
 TEST(Startup, EscapeEndsTheProgramWithNoOtherWindow) {
   std::string dir = ui::MakeTempDir("esc");
   ui::Program p(dir);
@@ -61,7 +49,7 @@ TEST(Startup, EnterOpensTheViewerAndClosingItEndsTheProgram) {
   ui::SetText(ui::Child(init, 1016), "127.0.0.1");
   ui::SetText(ui::Child(init, 1007), "5000");
   ConfirmWithEnter(p, init);
-  HWND viewer = FindViewer(p, 20000);
+  HWND viewer = p.WaitViewer(20000);
   ASSERT_NE(nullptr, viewer);
   EXPECT_EQ("", ui::Text(viewer));
   EXPECT_TRUE(GetWindowLongW(viewer, GWL_EXSTYLE) & WS_EX_APPWINDOW);

@@ -181,6 +181,18 @@ HWND Program::AnswerBoxesUntil(const std::string& caption, DWORD ms, std::vector
   return found;
 }
 
+HWND Program::WaitViewer(DWORD ms) const {
+  HWND viewer = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND h : Windows())
+          if (!IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
+        return viewer != nullptr || !Running();
+      },
+      ms);
+  return viewer;
+}
+
 HWND Program::Focus() const {
   GUITHREADINFO gti{};
   gti.cbSize = sizeof(gti);
@@ -798,17 +810,7 @@ void InitSession::AnswerAndWait(const MessageBoxInfo& box, int id) {
   WaitUntil([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, 3000);
 }
 
-HWND InitSession::WaitViewer(DWORD ms) const {
-  HWND viewer = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND h : m_p->Windows())
-          if (!IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
-        return viewer != nullptr || !m_p->Running();
-      },
-      ms);
-  return viewer;
-}
+HWND InitSession::WaitViewer(DWORD ms) const { return m_p->WaitViewer(ms); }
 
 bool InitSession::CloseViewer(HWND viewer, DWORD ms) {
   PostMessageW(viewer, WM_CLOSE, 0, 0);

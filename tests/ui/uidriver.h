@@ -52,6 +52,9 @@ class Program {
   // Answers every message box with its first button until the window with
   // the caption shows; the texts of the boxes are collected.
   HWND AnswerBoxesUntil(const std::string& caption, DWORD ms, std::vector<std::string>* texts) const;
+  // The viewer: the program's window with a taskbar button of its own
+  // (null when none came within ms or the program ended).
+  HWND WaitViewer(DWORD ms) const;
   // The window with the keyboard focus in the program.
   HWND Focus() const;
   // Waits until the focus is on hWnd (true) or the time is up.

@@ -37,14 +37,7 @@ int main(int argc, char** argv) {
     ui::SetText(ui::Child(init, 1016), address);
     ui::SetText(ui::Child(init, 1007), port);
     ui::Click(ui::Child(init, 1022));
-    HWND viewer = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND h : p.Windows())
-            if (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW) viewer = h;
-          return viewer != nullptr;
-        },
-        20000);
+    HWND viewer = p.WaitViewer(20000);
     if (!viewer) return 1;
     Sleep(1000);  // let the control show its connection
     if (languageWindows)

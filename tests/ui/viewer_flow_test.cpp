@@ -49,18 +49,6 @@ class Listener {
   int m_port = 0;
 };
 
-HWND WaitViewer(const ui::Program& p, DWORD ms) {
-  HWND viewer = nullptr;
-  ui::WaitUntil(
-      [&] {
-        for (HWND h : p.Windows())
-          if (!ui::IsMessageBox(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW)) viewer = h;
-        return viewer != nullptr || !p.Running();
-      },
-      ms);
-  return viewer;
-}
-
 bool InMoveLoop(DWORD tid) {
   GUITHREADINFO gti{};
   gti.cbSize = sizeof(gti);
@@ -130,7 +118,7 @@ TEST(ViewerFlow, FirstStartToConnectedViewerAndBack) {
   EXPECT_TRUE(listener.Accept(10000)) << "the control did not connect";
   std::printf("OK to connection: %lu ms\n", GetTickCount() - ok);
 
-  HWND viewer = WaitViewer(p, 10000);
+  HWND viewer = p.WaitViewer(10000);
   ASSERT_NE(nullptr, viewer);
   EXPECT_EQ("", ui::Text(viewer));
   RECT rc;
