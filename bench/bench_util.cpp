@@ -104,20 +104,4 @@ bool Process::WaitExit(DWORD ms, DWORD* exitCode) {
 
 void PostCancel(HWND hDlg) { PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 
-void RemoveFolder(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (hFind != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        std::string path = dir + "\\" + fd.cFileName;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
 }  // namespace bench

@@ -91,7 +91,5 @@ class Process {
 // Ends a dialog of another process as its Cancel button would.
 void PostCancel(HWND hDlg);
 
-// Removes a folder and the files in it (not recursive).
-void RemoveFolder(const std::string& dir);
 
 }  // namespace bench

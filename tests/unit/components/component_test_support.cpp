@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "dvrocx_ids.h"
+#include "tests/support/test_files.h"
 
 namespace velotest {
 
@@ -42,16 +43,7 @@ CTempFolder::CTempFolder()
 
 CTempFolder::~CTempFolder()
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((m_path + "*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((m_path + found.cFileName).c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryA(m_path.c_str());
+    RemoveTree(m_path.substr(0, m_path.size() - 1));  // without its final backslash
 }
 
 std::string CTempFolder::CopyPayload(const char *file)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "components/common/dvrocx_ids.h"
+#include "tests/support/test_files.h"
 
 namespace installer_test {
 
@@ -235,26 +236,6 @@ std::string ScratchDir() {
   CreateDirectoryA(dir.c_str(), nullptr);
   return dir;
 }
-
-namespace {
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (hFind != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = dir + "\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        RemoveTarget(path);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-}  // namespace
 
 void RemoveScratchDir() { RemoveTree(ScratchDir()); }
 

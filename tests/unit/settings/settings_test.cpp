@@ -15,6 +15,7 @@
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
 #include "settings/settings.h"
+#include "tests/support/test_files.h"
 
 using namespace settings;
 
@@ -77,24 +78,6 @@ void WriteAll(const std::string& s) {
   ::WriteFile(h, s.data(), static_cast<DWORD>(s.size()), &n, nullptr);
   ::CloseHandle(h);
   ASSERT_EQ(s.size(), n);
-}
-
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = dir + "\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        ::DeleteFileA(path.c_str());
-    } while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
-  }
-  ::RemoveDirectoryA(dir.c_str());
 }
 
 // ---- the dialog -----------------------------------------------------------
