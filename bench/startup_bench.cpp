@@ -15,7 +15,7 @@
 
 #include "bench/bench_util.h"
 #include "bench/steady_state.h"
-#include "tests/support/test_files.h"
+#include "tests/support/support.h"
 #include "tests/ui/uidriver.h"
 
 namespace {
@@ -95,6 +95,6 @@ int main(int argc, char** argv) {
               bench::Median(programCreated), bench::Median(floorCreated),
               bench::Median(program) - bench::Median(programCreated), bench::Median(floorMs) - bench::Median(floorCreated));
   bench::PrintFigure("Start-up: launch to \"Init\" visible", m, f, 1.3);
-  RemoveTree(dir);
+  vt::RemoveTree(dir);
   return 0;
 }

@@ -20,7 +20,7 @@
 #include "bench/bench_util.h"
 #include "bench/steady_state.h"
 #include "res/resource.h"
-#include "tests/support/test_files.h"
+#include "tests/support/support.h"
 #include "tests/ui/uidriver.h"
 
 namespace {
@@ -161,6 +161,6 @@ int main(int argc, char** argv) {
   std::snprintf(text, sizeof(text), "%.2f MiB (floor's empty viewer: %.2f MiB)", bench::Median(peak),
                 bench::Median(floorPeak));
   bench::PrintValue("Peak working set, viewer open", text);
-  RemoveTree(dir);
+  vt::RemoveTree(dir);
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "dvrocx_ids.h"
-#include "tests/support/test_files.h"
+#include "tests/support/support.h"
 
 namespace velotest {
 
@@ -43,7 +43,7 @@ CTempFolder::CTempFolder()
 
 CTempFolder::~CTempFolder()
 {
-    RemoveTree(m_path.substr(0, m_path.size() - 1));  // without its final backslash
+    vt::RemoveTree(m_path.substr(0, m_path.size() - 1));  // without its final backslash
 }
 
 std::string CTempFolder::CopyPayload(const char *file)

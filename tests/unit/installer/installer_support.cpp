@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "components/common/dvrocx_ids.h"
-#include "tests/support/test_files.h"
+#include "tests/support/support.h"
 
 namespace installer_test {
 
@@ -237,7 +237,7 @@ std::string ScratchDir() {
   return dir;
 }
 
-void RemoveScratchDir() { RemoveTree(ScratchDir()); }
+void RemoveScratchDir() { vt::RemoveTree(ScratchDir()); }
 
 std::string CopyToScratch(const std::string& source, const std::string& name) {
   std::string target = ScratchDir() + "\\" + name;

@@ -15,7 +15,7 @@
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
 #include "settings/settings.h"
-#include "tests/support/test_files.h"
+#include "tests/support/support.h"
 
 using namespace settings;
 
@@ -175,7 +175,7 @@ class SettingsTest : public ::testing::Test {
     static int serial = 0;
     m_strDir = std::string(tmp) + "velo_settings_" + std::to_string(::GetCurrentProcessId()) + "_" +
                std::to_string(++serial);
-    RemoveTree(m_strDir);
+    vt::RemoveTree(m_strDir);
     ASSERT_TRUE(::CreateDirectoryA(m_strDir.c_str(), nullptr));
     ASSERT_TRUE(::SetCurrentDirectoryA(m_strDir.c_str()));
     SetMessageBoxScript([this](const MessageBoxCall& call) {
@@ -190,7 +190,7 @@ class SettingsTest : public ::testing::Test {
     m_pHost.reset();
     SetMessageBoxScript(nullptr);
     ::SetCurrentDirectoryA(m_strOldDir.c_str());
-    RemoveTree(m_strDir);
+    vt::RemoveTree(m_strDir);
   }
 
   // Opens the start-up dialog's controls afresh on the file as it stands.

@@ -1,0 +1,108 @@
+#include "tests/support/support.h"
+
+namespace vt {
+
+TempDir::TempDir(const char* tag) {
+  static int s_counter = 0;
+  char base[MAX_PATH] = "";
+  GetTempPathA(MAX_PATH, base);
+  char name[96];
+  wsprintfA(name, "%s_%lu_%d", tag, GetCurrentProcessId(), ++s_counter);
+  m_path = std::string(base) + name;
+  RemoveTree(m_path);  // left over from an earlier process of the same id
+  CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+std::string ReadFileBytes(const std::string& path, bool* ok) {
+  if (ok) *ok = false;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buf[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
+  CloseHandle(h);
+  if (ok) *ok = true;
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+  CloseHandle(h);
+  return ok && put == bytes.size();
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (done()) return true;
+    if (GetTickCount64() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
+Process::~Process() { Stop(); }
+
+bool Process::Start(const std::string& exe, const std::string& args, const std::string& workDir) {
+  Stop();
+  std::string cmd = "\"" + exe + "\"";
+  if (!args.empty()) cmd += " " + args;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &si, &m_pi) != FALSE;
+}
+
+bool Process::WaitExit(DWORD ms, DWORD* code) {
+  if (!m_pi.hProcess || WaitForSingleObject(m_pi.hProcess, ms) != WAIT_OBJECT_0) return false;
+  if (code) GetExitCodeProcess(m_pi.hProcess, code);
+  return true;
+}
+
+bool Process::Running() const { return m_pi.hProcess && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
+
+void Process::Stop() {
+  if (!m_pi.hProcess) return;
+  if (Running()) {
+    TerminateProcess(m_pi.hProcess, 1);
+    WaitForSingleObject(m_pi.hProcess, 5000);
+  }
+  CloseHandle(m_pi.hProcess);
+  CloseHandle(m_pi.hThread);
+  m_pi = {};
+}
+
+}  // namespace vt

@@ -1,0 +1,59 @@
+// The helpers every Windows test program shares: scratch folders, whole
+// files, waiting on a condition while the thread's windows keep working, and
+// starting and ending another program.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace vt {
+
+// A fresh, empty folder under the temporary folder; removed with everything
+// in it (read-only files too) when the object goes.
+class TempDir {
+ public:
+  explicit TempDir(const char* tag = "velo");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return m_path; }
+  // path\name
+  std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+ private:
+  std::string m_path;
+};
+
+void RemoveTree(const std::string& dir);
+// The whole file; empty (and *ok false) when it cannot be read.
+std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// Dispatches this thread's messages until done() holds (true) or ms pass.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000);
+inline void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+
+// Another program, ended when the object goes if it still runs.
+class Process {
+ public:
+  Process() = default;
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  // Starts exe with the command line tail args in workDir ("" = ours).
+  bool Start(const std::string& exe, const std::string& args = "", const std::string& workDir = "");
+  // True when it ended within ms; its exit code goes to *code.
+  bool WaitExit(DWORD ms, DWORD* code = nullptr);
+  bool Running() const;
+  void Stop();
+  HANDLE handle() const { return m_pi.hProcess; }
+  DWORD pid() const { return m_pi.dwProcessId; }
+
+ private:
+  PROCESS_INFORMATION m_pi{};
+};
+
+}  // namespace vt
