@@ -7,10 +7,20 @@
 // dialog: the viewer template (102) with its items dropped, i.e. an empty
 // dialog of the viewer's size, style and font. Cancel or the close box end
 // either dialog; the process then ends.
+//
+// With --peer ADDRESS PORT it is instead the standard host of the viewer
+// control: the empty viewer dialog gets an ATL host window (AtlAxWin from
+// the system's atl.dll) at the control's place, created from the class id,
+// and the control is handed the address and port through IDispatch, as the
+// viewer does.
 #include <windows.h>
+#include <ole2.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "components/common/dvrocx_ids.h"
 
 #include "res/resource.h"
 
@@ -28,8 +38,51 @@ INT_PTR CALLBACK StartProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
+const char* g_address;  // --peer: what the control is handed
+short g_port;
+
+// The control inside an AtlAxWin window at its place in the viewer template
+// (8, 7, 669 x 417 dialog units), then SetDeviceIPandPort.
+void HostControl(HWND hDlg) {
+  HMODULE atl = LoadLibraryA("atl.dll");
+  using Init = BOOL(WINAPI*)();
+  using GetControl = HRESULT(WINAPI*)(HWND, IUnknown**);
+  auto init = reinterpret_cast<Init>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+  auto get = reinterpret_cast<GetControl>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  if (!init || !get || !init()) return;
+  RECT r = {8, 7, 8 + 669, 7 + 417};
+  MapDialogRect(hDlg, &r);
+  HWND host = CreateWindowExA(0, "AtlAxWin", kDvrOcxClsidText, WS_CHILD | WS_VISIBLE | WS_TABSTOP, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top, hDlg, nullptr, nullptr, nullptr);
+  IUnknown* unknown = nullptr;
+  IDispatch* dispatch = nullptr;
+  if (!host || FAILED(get(host, &unknown))) return;
+  if (SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+    VARIANTARG args[2];  // in reverse order: port, address
+    VariantInit(&args[0]);
+    args[0].vt = VT_I2;
+    args[0].iVal = g_port;
+    VariantInit(&args[1]);
+    args[1].vt = VT_BSTR;
+    wchar_t wide[256];
+    MultiByteToWideChar(CP_ACP, 0, g_address, -1, wide, 256);
+    args[1].bstrVal = SysAllocString(wide);
+    DISPPARAMS params = {args, nullptr, 2, 0};
+    VARIANT result;
+    VariantInit(&result);
+    dispatch->Invoke(DISPID_DVROCX_SETDEVICEIPANDPORT, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr,
+                     nullptr);
+    SysFreeString(args[1].bstrVal);
+    dispatch->Release();
+  }
+  unknown->Release();
+}
+
 INT_PTR CALLBACK EmptyProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
-  if (uMsg == WM_INITDIALOG) return TRUE;
+  if (uMsg == WM_INITDIALOG) {
+    if (g_address) HostControl(hDlg);
+    return TRUE;
+  }
   if (uMsg == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
     EndDialog(hDlg, IDCANCEL);
     return TRUE;
@@ -58,6 +111,11 @@ std::vector<WORD> EmptyTemplate(HINSTANCE hInst, UINT id) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInst, HINSTANCE, LPSTR, int) {
+  if (__argc == 4 && !std::strcmp(__argv[1], "--peer")) {
+    g_address = __argv[2];
+    g_port = static_cast<short>(std::atoi(__argv[3]));
+    OleInitialize(nullptr);
+  }
   const INT_PTR result = DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_INIT), nullptr, &StartProc, 0);
   if (result != IDC_OK) return result == -1 ? 1 : 0;
   std::vector<WORD> empty = EmptyTemplate(hInst, IDD_VELODVR_DIALOG);

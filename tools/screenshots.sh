@@ -9,10 +9,10 @@ BUILD=$ROOT/build
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=zh_CN.UTF-8
 WINE=/usr/lib/wine/wine64
 EXE=$BUILD/x86_64/app/VELODvr.exe
-SHOW=$BUILD/x86_64/tests/ui/velo_show.exe
+SHOW=$BUILD/x86_64/tools/velo_show.exe
 
 work=$(mktemp -d)
-cp -a "$BUILD/wineprefix" "$work/prefix"
+cp -a "$BUILD/wineprefix-x86_64" "$work/prefix"
 export WINEPREFIX=$work/prefix
 mkfifo "$work/fifo"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/fifo" >/dev/null 2>&1 &
