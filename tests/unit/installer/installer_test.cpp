@@ -4,15 +4,14 @@
 #include "installer/installer.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "components/common/dvrocx_ids.h"
 #include "framework/filedialog.h"
 #include "framework/msgbox.h"
 #include "tests/support/support.h"
@@ -28,25 +27,14 @@ const char kMissing[] =
     "Dvrocx.ocx\xce\xc4\xbc\xfe\xbf\xbd\xb1\xb4\xb5\xbd\xb5\xb1\xc7\xb0\xc4\xbf\xc2\xbc\xcf\xc2\xbb\xf2\xbf\xbd\xb1\xb4"
     "\xb5\xbd";
 
-std::string SystemDir() {
+std::string SystemPath(const std::string& name = "") {
   char dir[MAX_PATH] = "";
   ::GetSystemDirectoryA(dir, MAX_PATH);
-  return dir;
+  return name.empty() ? dir : std::string(dir) + "\\" + name;
 }
-std::string SystemPath(const std::string& name) { return SystemDir() + "\\" + name; }
 
 // A payload as the component build made it, through drive Z:.
-std::string Built(const std::string& name) {
-  std::string path = "Z:" VELO_PAYLOAD_DIR "/" + name;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
-std::string Resource(int id) {
-  HRSRC r = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), "BIN");
-  return r ? std::string(static_cast<const char*>(::LockResource(::LoadResource(nullptr, r))), ::SizeofResource(nullptr, r))
-           : std::string();
-}
+std::string Built(const std::string& name) { return "Z:" VELO_PAYLOAD_DIR "/" + name; }
 
 // The component build's libraries in the order of writing: by the id of the
 // resource of this program that holds the same bytes.
@@ -56,8 +44,12 @@ Strings Payloads() {
   HANDLE h = ::FindFirstFileA(Built("*.*").c_str(), &fd);
   for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(h, &fd)) {
     const std::string bytes = vt::ReadFileBytes(Built(fd.cFileName));
-    for (int id = 1; id < 1000 && !bytes.empty(); ++id)
-      if (bytes == Resource(id)) found.emplace_back(id, fd.cFileName);
+    for (int id = 1; id < 1000 && !bytes.empty(); ++id) {
+      HRSRC r = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), "BIN");
+      if (r && bytes == std::string(static_cast<const char*>(::LockResource(::LoadResource(nullptr, r))),
+                                    ::SizeofResource(nullptr, r)))
+        found.emplace_back(id, fd.cFileName);
+    }
   }
   ::FindClose(h);
   std::sort(found.begin(), found.end());
@@ -76,15 +68,6 @@ std::string RegisteredServer() {
 void SetServer(DWORD type, const std::string& data) {
   ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kControlServerKey, nullptr, type, data.data(), static_cast<DWORD>(data.size()));
 }
-// Whether COM creates the control: the registration as its users see it.
-bool Creatable() {
-  IUnknown* p = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_DvrOcx, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&p))))
-    return false;
-  p->Release();
-  return true;
-}
-
 bool SamePath(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
 
 // An earlier file: no library, and longer than the payload so that a
@@ -96,7 +79,6 @@ class Installer : public ::testing::Test {
   void SetUp() override {
     Clean();
     ASSERT_EQ(13u, m_payloads.size());
-    ASSERT_EQ(S_OK, ::CoInitialize(nullptr));
     SetMessageBoxScript([this](const MessageBoxCall& call) {
       m_calls.push_back(call);
       return (call.type & MB_TYPEMASK) == MB_YESNO ? m_answer(m_calls.size()) : IDOK;
@@ -105,7 +87,6 @@ class Installer : public ::testing::Test {
   void TearDown() override {
     SetMessageBoxScript(nullptr);
     SetFileDialogScript(nullptr);
-    ::CoUninitialize();
     Clean();
   }
   // Unregisters through the control's own entry point and removes the files.
@@ -142,11 +123,6 @@ class Installer : public ::testing::Test {
       *chosen = path;
       return path.empty() ? IDCANCEL : IDOK;
     });
-  }
-  std::string Here(const std::string& name) {
-    char exe[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    return std::string(exe, std::strrchr(exe, '\\')) + "\\" + name;
   }
 
   const Strings m_payloads = Payloads();
@@ -196,8 +172,6 @@ TEST_F(Installer, FirstStartInstallsAndRegistersTheNextStartNothing) {
   m_answer = [](size_t) { return IDNO; };
   InstallComponents(m_owner);
   EXPECT_EQ("LoadLibrary fail: 193", Texts().back());
-  vt::WriteFileBytes(SystemPath("DvrOcx.ocx"), vt::ReadFileBytes(Built("DvrOcx.ocx")));
-  EXPECT_TRUE(Creatable());  // last: the control stays loaded
 }
 
 TEST_F(Installer, FilesThatCannotBeWrittenAreNamed) {
@@ -214,31 +188,29 @@ TEST_F(Installer, FilesThatCannotBeWrittenAreNamed) {
     EXPECT_EQ(name != m_payloads[1] && name != m_payloads[9], Installed(name)) << name;
 }
 
-TEST_F(Installer, RegistrationReportsWhatHappened) {
-  const std::string control = SystemPath("DvrOcx.ocx");
-  RegisterControl();  // nothing there
-  ::CopyFileA(Built("AmrDll.dll").c_str(), control.c_str(), FALSE);
-  RegisterControl();  // no entry point
-  ::CopyFileA(Here("failreg.dll").c_str(), control.c_str(), FALSE);
-  RegisterControl();  // the entry point fails
-  ::DeleteFileA(control.c_str());
-  ::CreateDirectoryA(control.c_str(), nullptr);
-  RegisterControl();  // cannot be loaded
-  EXPECT_EQ(Strings({kMissing + SystemDir(), "GetProcAddress fail", "Register fail: 0x80040201",
-                     "LoadLibrary fail: 5"}),
-            Texts());
-  EXPECT_FALSE(Creatable());
-}
-
-TEST_F(Installer, OnlyTheSystemDirectorysControlOrTheChosenFileIsLoaded) {
-  // A same-named library in the current folder, without the entry point.
+TEST_F(Installer, RegistrationLoadsOnlyTheSystemCopyOrTheChosenFileAndSaysWhatHappened) {
+  // A same-named library without the entry point in the current folder is
+  // never loaded; then the system copy without the entry point, with a failing
+  // one, as a folder, and at last the control itself.
   ::CopyFileA(Built("AmrDll.dll").c_str(), (m_dir / "DvrOcx.ocx").c_str(), FALSE);
   char old[MAX_PATH];
   ::GetCurrentDirectoryA(MAX_PATH, old);
   ::SetCurrentDirectoryA(m_dir.path().c_str());
+  const std::string control = SystemPath("DvrOcx.ocx");
   RegisterControl();
+  ::CopyFileA(Built("AmrDll.dll").c_str(), control.c_str(), FALSE);
+  RegisterControl();
+  ::CopyFileA(VELO_FAILREG, control.c_str(), FALSE);
+  RegisterControl();
+  EXPECT_EQ("", RegisteredServer());
+  ::DeleteFileA(control.c_str());
+  ::CreateDirectoryA(control.c_str(), nullptr);
+  RegisterControl();
+  ::RemoveDirectoryA(control.c_str());
   StartUp();
-  EXPECT_EQ(Strings({kMissing + SystemDir(), "Register finish"}), Texts());
+  EXPECT_EQ(Strings({kMissing + SystemPath(), "GetProcAddress fail", "Register fail: 0x80040201",
+                     "LoadLibrary fail: 5", "Register finish"}),
+            Texts());
 
   // The buttons: cancelled, nothing; Register shows nothing on success;
   // each failure is named.
@@ -249,11 +221,10 @@ TEST_F(Installer, OnlyTheSystemDirectorysControlOrTheChosenFileIsLoaded) {
   OnButtonUnregister();
   Choose(chosen);
   OnButtonUnregister();
-  EXPECT_FALSE(Creatable());
+  EXPECT_EQ("", RegisteredServer());
   OnButtonRegister();
   EXPECT_TRUE(SamePath(chosen, RegisteredServer())) << RegisteredServer();
-  EXPECT_TRUE(Creatable());
-  for (const std::string& path : {Built("Winpubf.dll"), m_dir / "none.ocx", Here("failreg.dll")}) {
+  for (const std::string& path : {Built("Winpubf.dll"), m_dir / "none.ocx", std::string(VELO_FAILREG)}) {
     Choose(path);
     OnButtonRegister();
     OnButtonUnregister();
@@ -262,25 +233,21 @@ TEST_F(Installer, OnlyTheSystemDirectorysControlOrTheChosenFileIsLoaded) {
   EXPECT_EQ(Strings({"UnRegister finish", "GetProcAddress fail", "GetProcAddress fail", "LoadLibrary fail",
                      "LoadLibrary fail", "Register fail: 0x80040201", "UnRegister fail: 0x80070005"}),
             Texts());
-  EXPECT_TRUE(Creatable());
+  EXPECT_TRUE(SamePath(chosen, RegisteredServer())) << RegisteredServer();
 }
 
 TEST_F(Installer, ProbeAcceptsOnlyAStringNamingAnExistingFile) {
   EXPECT_EQ(0, IsControlRegistered());
   std::string file = m_dir / "x.ocx";
-  file += std::string(259 - file.size(), 'n');  // 259 characters fit the buffer with the terminator
+  file += std::string(259 - file.size(), 'n');
   vt::WriteFileBytes(file, "MZ");
-  struct Row {
-    DWORD type;
-    std::string data;
-    int registered;
-  };
-  for (const Row& r : {Row{REG_SZ, file + '\0', 1}, Row{REG_EXPAND_SZ, file + '\0', 1},
-                       Row{REG_SZ, file + "x" + '\0', 0}, Row{REG_BINARY, file + '\0', 0},
-                       Row{REG_DWORD, std::string(4, '\1'), 0}, Row{REG_SZ, std::string(1, '\0'), 0},
-                       Row{REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
-    SetServer(r.type, r.data);
-    EXPECT_EQ(r.registered, IsControlRegistered()) << r.type << " " << r.data.size();
+  // {type, value, registered}: 259 characters and the terminator fill the buffer.
+  for (const auto& r : {std::make_tuple(REG_SZ, file + '\0', 1), {REG_EXPAND_SZ, file + '\0', 1},
+                        {REG_SZ, m_dir / "gone.ocx" + '\0', 0}, {REG_BINARY, file + '\0', 0},
+                        {REG_DWORD, std::string(4, '\1'), 0}, {REG_SZ, std::string(1, '\0'), 0},
+                        {REG_SZ, file + "n", 0}, {REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
+    SetServer(std::get<0>(r), std::get<1>(r));
+    EXPECT_EQ(std::get<2>(r), IsControlRegistered()) << std::get<1>(r).size();
   }
   // A key naming a file elsewhere that is gone: installed into the system
   // directory, the other place untouched.
