@@ -36,24 +36,19 @@ TEST(ProfileText, FindAndCutAnEntry) {
   const std::string b = "[VELO_KEYWORDS]\r\n";
   const std::string f = std::string(kDefaultContents) + "\r\n" + b + "COUNT=2\r\nIP00=192.168.1.10\r\nPORT00=5000\r\n" +
                         "INDEX=1\r\nIP01=10.0.0.7\r\nPORT01=34567\r\n[LOGIN_ADDRESS]\r\nIP=10.0.0.7\r\n";
-  const std::string prefix = b + "IP00=10.0.0.1\r\nPORT00=1\r\nIP01=10.0.0.12\r\nPORT01=2\r\n";
   struct Row {
     std::string text, address;
     int slot;           // -1: not found, and the cut leaves the text alone
     std::string after;  // the text after the cut
   };
-  // The named line forms (a value holding "PORT00=", LF-only lines, zero
-  // bytes, odd slots...) are seeds of the fuzz target, checked against brute force.
+  // The other named cases (prefixes, letter case, LF-only lines, zero bytes,
+  // odd slots...) are seeds of the fuzz target, checked against brute force.
   const Row rows[] = {
       {f, "192.168.1.10", 0,
        std::string(kDefaultContents) + "\r\n" + b + "COUNT=2\r\nINDEX=1\r\nIP01=10.0.0.7\r\nPORT01=34567\r\n" +
            "[LOGIN_ADDRESS]\r\nIP=10.0.0.7\r\n"},
       {f, "0", -1, ""},  // Lang=0, COUNT, INDEX and the login line are no entries
       {f, "2", -1, ""},
-      {prefix, "10.0.0.1", 0, b + "IP01=10.0.0.12\r\nPORT01=2\r\n"},
-      {prefix, "10.0.0.12", 1, b + "IP00=10.0.0.1\r\nPORT00=1\r\n"},
-      {prefix, "10.0.0.", -1, ""},
-      {b + "IP03=DVR.local\r\n", "dvr.local", -1, ""},
       {b + "IP00=x\r\nIP01=yPORT00=1\r\nPORT00=5\r\nk=2\r\n", "x", 0, b + "IP01=yPORT00=1\r\nk=2\r\n"},
       // Only the book's own lines: from its header (any letter case) to the next section.
       {"[DvrOcx]\r\nIP00=a\r\nPORT00=1\r\n" + b + "IP01=a\r\nPORT01=2\r\n", "a", 1,
