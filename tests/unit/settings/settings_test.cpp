@@ -318,10 +318,11 @@ bool Opens(const std::string& path, DWORD disposition = OPEN_EXISTING) {
   return true;
 }
 
-// C:\x\y as $WINEPREFIX/drive_c/x/y.
+// C:\x\y as $WINEPREFIX/drive_c/x/y ("" without a prefix).
 std::string UnixPath(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
-  return std::string(std::getenv("WINEPREFIX")) + "/drive_c" + path.substr(2);
+  const char* prefix = std::getenv("WINEPREFIX");
+  return prefix ? prefix + ("/drive_c" + path.substr(2)) : "";
 }
 
 // Runs a Unix program as this process (root in these tests) and waits until
@@ -392,16 +393,15 @@ TEST_F(Settings, DeleteWhereTheFileSystemRefuses) {
   EXPECT_EQ(Strings{"CreateFile fail"}, Shown());
   EXPECT_EQ(1, Files());
 
-  // The disk fills up: a 16 KiB tmpfs holding the file, filled to the brim.
-  const std::string mount = "/tmp/velo_full_" + std::to_string(::GetCurrentProcessId());
-  const std::string mountDir = "Z:\\tmp\\" + mount.substr(5), marker = mountDir + "\\not-mounted";
+  // The disk fills up: a 16 KiB tmpfs holding the file, filled to the brim,
+  // mounted in the test's own folder and reached through drive Z:.
+  const std::string mount = UnixPath(m_dir / "full"), mountDir = "Z:" + mount, marker = mountDir + "/not-mounted";
   ASSERT_TRUE(::CreateDirectoryA(mountDir.c_str(), nullptr) && vt::WriteFileBytes(marker, ""));
   Finally unmount{[&] {
     ::SetCurrentDirectoryA(m_dir.path().c_str());
-    RunUnix("umount", "-l " + mount, [&] { return vt::FileExists(marker); });
-    vt::RemoveTree(mountDir);
+    RunUnix("umount", "-l \"" + mount + "\"", [&] { return vt::FileExists(marker); });
   }};
-  if (!RunUnix("mount", "-t tmpfs -o size=16k tmpfs " + mount, [&] { return !vt::FileExists(marker); }))
+  if (!RunUnix("mount", "-t tmpfs -o size=16k tmpfs \"" + mount + "\"", [&] { return !vt::FileExists(marker); }))
     GTEST_SKIP() << "no tmpfs could be mounted: this case needs root";
   ASSERT_TRUE(::SetCurrentDirectoryA(mountDir.c_str()));
   const std::string big = kTwo + "[Pad]\r\nk=" + std::string(6000, 'x') + "\r\n";
