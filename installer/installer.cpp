@@ -78,9 +78,21 @@ PFNDLLREGISTER GetRegisterEntry(HMODULE hLibrary, const char* pszName) {
   return reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(pfn));
 }
 
+// What an entry point returned: pszDoneText (if any) after success, else
+// pszFailText with the HRESULT ("Register fail: 0x80040200").
+void ShowOutcome(HRESULT hr, const char* pszDoneText, const char* pszFailText) {
+  if (SUCCEEDED(hr)) {
+    if (pszDoneText) ShowMessage(pszDoneText);
+    return;
+  }
+  char szText[64];
+  snprintf(szText, sizeof(szText), "%s: 0x%08X", pszFailText, static_cast<unsigned>(hr));
+  ShowMessage(szText);
+}
+
 // The Register and Unregister buttons: the operator picks a library, whose
-// entry point is called; pszDoneText is shown after a successful call.
-void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText) {
+// entry point is called; its outcome is shown as ShowOutcome does.
+void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   CFileDialog dlg(TRUE, nullptr, nullptr, 0, kLibraryFilter, nullptr);
   if (dlg.DoModal() != IDOK) return;
 
@@ -95,9 +107,9 @@ void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText) {
     ::FreeLibrary(hLibrary);
     return;
   }
-  pfnEntry();
+  const HRESULT hr = pfnEntry();
   ::FreeLibrary(hLibrary);
-  if (pszDoneText) ShowMessage(pszDoneText);
+  ShowOutcome(hr, pszDoneText, pszFailText);
 }
 
 }  // namespace
@@ -208,11 +220,11 @@ void RegisterControl() {
     ::FreeLibrary(hLibrary);
     return;
   }
-  pfnRegister();
+  const HRESULT hr = pfnRegister();
   ::FreeLibrary(hLibrary);
-  ShowMessage("Register finish");
+  ShowOutcome(hr, "Register finish", "Register fail");
 }
 
-void OnButtonRegister() { CallChosenLibrary("DllRegisterServer", nullptr); }
+void OnButtonRegister() { CallChosenLibrary("DllRegisterServer", nullptr, "Register fail"); }
 
-void OnButtonUnregister() { CallChosenLibrary("DllUnregisterServer", "UnRegister finish"); }
+void OnButtonUnregister() { CallChosenLibrary("DllUnregisterServer", "UnRegister finish", "UnRegister fail"); }

@@ -1,5 +1,6 @@
 #include "settings/profile_text.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 
@@ -30,6 +31,31 @@ std::string FormatKey(const char* format, int slot) {
 
 // A line starts at the start of the text and after every LF.
 bool StartsLine(const std::string& text, std::size_t pos) { return pos == 0 || text[pos - 1] == '\n'; }
+
+std::size_t NextLine(const std::string& text, std::size_t pos) {
+  std::size_t lf = text.find('\n', pos);
+  return lf == std::string::npos ? text.size() : lf + 1;
+}
+
+// The lines of the address book: [*begin, *end) from the line after the first
+// "[VELO_KEYWORDS]" header to the next line that starts a section. Both are
+// the text's end when there is no header.
+void FindBook(const std::string& text, std::size_t* begin, std::size_t* end) {
+  static const char kHeader[] = "[VELO_KEYWORDS]";
+  const std::size_t n = sizeof(kHeader) - 1;
+  *begin = *end = text.size();
+  for (std::size_t pos = 0; pos < text.size(); pos = NextLine(text, pos)) {
+    if (text[pos] != '[') continue;
+    if (*begin < text.size()) {
+      *end = pos;
+      return;
+    }
+    bool header = text.size() - pos >= n;
+    for (std::size_t i = 0; header && i < n; ++i)
+      header = std::toupper(static_cast<unsigned char>(text[pos + i])) == kHeader[i];
+    if (header) *begin = NextLine(text, pos);
+  }
+}
 
 }  // namespace
 
@@ -88,14 +114,17 @@ bool FindAddressLine(const std::string& text, const std::string& address, Addres
                      const SlotFilter& accept) {
   // Only a whole value matches: "=" before the address and CR LF after it,
   // so 10.0.0.1 does not match the line IP03=10.0.0.12.
+  std::size_t first = 0, last = 0;
+  FindBook(text, &first, &last);
   const std::string needle = "=" + address + "\r\n";
-  for (std::size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1)) {
+  for (std::size_t pos = text.find(needle, first); pos != std::string::npos; pos = text.find(needle, pos + 1)) {
     // The line must be "IPnn=": four characters before the "=" that exist
-    // (a value at the very start of the text has none to look at) and that
-    // begin a line. Lang=0, COUNT=1, the login "IP=" line or an address
+    // (a value at the very start of the book has none to look at) and that
+    // begin a line of the book. Lang=0, COUNT=1, the login "IP=" line or an address
     // that itself holds "IP07=" are passed over.
-    if (pos < 4) continue;
+    if (pos < first + 4) continue;
     std::size_t begin = pos - 4;
+    if (begin >= last) break;
     if (text[begin] != 'I' || text[begin + 1] != 'P' || !StartsLine(text, begin)) continue;
     const int slot = TextToInt(text.substr(pos - 2, 2));
     if (accept && !accept(slot)) continue;
@@ -119,8 +148,11 @@ bool CutAddressEntry(std::string* text, const std::string& address, int* slot, c
   // happens to hold "PORT00=" is never cut into. Its line ends at the next
   // LF; when it is the last line and has no line end it runs to the end of
   // the text (cutting to some later line end would take the next line too).
+  std::size_t first = 0, last = 0;
+  FindBook(*text, &first, &last);
   const std::string needle = PortKey(found.slot) + "=";
-  for (std::size_t pos = text->find(needle); pos != std::string::npos; pos = text->find(needle, pos + 1)) {
+  for (std::size_t pos = text->find(needle, first); pos != std::string::npos && pos < last;
+       pos = text->find(needle, pos + 1)) {
     if (!StartsLine(*text, pos)) continue;
     std::size_t lf = text->find('\n', pos);
     std::size_t end = lf == std::string::npos ? text->size() : lf + 1;

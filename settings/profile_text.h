@@ -59,14 +59,17 @@ struct AddressLine {
 // only the slot whose key the profile reader really sees holds the entry.
 using SlotFilter = std::function<bool(int slot)>;
 
-// Finds the first line of the text that stores exactly this address (case
-// matters, the whole value must match) in a slot the filter accepts (any,
-// without one). False when there is none.
+// Finds the first line of the address book that stores exactly this address
+// (case matters, the whole value must match) in a slot the filter accepts
+// (any, without one). The book is the section "[VELO_KEYWORDS]" (its header
+// in any letter case, as the profile functions read it), from its header to
+// the next line that starts with "["; numbered lines of other sections, such
+// as the control's own, are never an entry. False when there is none.
 bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line,
                      const SlotFilter& accept = nullptr);
 
-// Takes the address's line out of the text, then the first line that starts
-// with "PORTnn=" for the same slot (up to and including its line end; a last
+// Takes the address's line out of the text, then the first line of the book
+// that starts with "PORTnn=" for the same slot (up to and including its line end; a last
 // line without a line end is taken to the end of the text). Every other byte
 // stays as it was. False, with the text unchanged, when the address has no
 // line. *slot (optional) receives the entry's slot.

@@ -46,6 +46,10 @@ void WriteInt(const char* section, const std::string& key, int value) {
   WriteText(section, key, std::to_string(value));
 }
 
+unsigned g_failingSteps = 0;
+
+bool Fails(FailStep step) { return (g_failingSteps & step) != 0; }
+
 HANDLE OpenFile(DWORD dwCreationDisposition) {
   return ::CreateFileA(kFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        dwCreationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,6 +58,43 @@ HANDLE OpenFile(DWORD dwCreationDisposition) {
 bool WriteAll(HANDLE hFile, const char* data, size_t size) {
   DWORD written = 0;
   return ::WriteFile(hFile, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
+
+// The file from its start holds exactly text.
+bool WriteFromStart(HANDLE hFile, const std::string& text) {
+  return ::SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == 0 && WriteAll(hFile, text.data(), text.size()) &&
+         ::SetEndOfFile(hFile);
+}
+
+// The new text into a temporary file beside the settings file, flushed, and
+// that file then put in its place in one step. *made tells whether a
+// temporary file could be made at all; it is gone again on every failure.
+bool ReplaceThroughTempFile(const std::string& text, bool* made) {
+  char szTemp[MAX_PATH];
+  const bool named = !Fails(kFailCreateTemp) && ::GetTempFileNameA(".", "qlu", 0, szTemp) != 0;
+  // Named is not made: where no file can be created the name still comes back.
+  HANDLE h = named ? ::CreateFileA(szTemp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                   : INVALID_HANDLE_VALUE;
+  *made = h != INVALID_HANDLE_VALUE;
+  bool ok = *made && !Fails(kFailWriteTemp) && WriteAll(h, text.data(), text.size()) && !Fails(kFailFlushTemp) &&
+            ::FlushFileBuffers(h);
+  if (*made) ::CloseHandle(h);
+  ok = ok && !Fails(kFailReplace) &&
+       ::MoveFileExA(szTemp, kFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok && named) ::DeleteFileA(szTemp);
+  return ok;
+}
+
+// For a folder that takes no new file: the file rewritten where it stands,
+// and the old text put back when the write fails or comes up short.
+bool RewriteInPlace(const std::string& text, const std::string& oldText) {
+  HANDLE h = OpenFile(OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = Fails(kFailWriteInPlace) ? (WriteFromStart(h, text.substr(0, text.size() / 2)), false)
+                                     : WriteFromStart(h, text);
+  if (!ok) WriteFromStart(h, oldText);
+  ::CloseHandle(h);
+  return ok;
 }
 
 std::string WindowText(HWND hWnd) {
@@ -106,11 +147,14 @@ bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
     ::SetFilePointer(h, 0, nullptr, FILE_BEGIN);
     text->resize(static_cast<size_t>(size.QuadPart));
     size_t got = 0;
-    while (got < text->size()) {
+    while (got < text->size() && !Fails(kFailRead)) {
       DWORD n = 0;
       if (!::ReadFile(h, &(*text)[got], static_cast<DWORD>(text->size() - got), &n, nullptr) || n == 0) break;
       got += n;
     }
+    // A short read is a failed read: a Delete must never rewrite the file
+    // from part of it.
+    ok = got == text->size();
     text->resize(got);
   }
   ::CloseHandle(h);
@@ -169,19 +213,20 @@ DeleteResult DeleteAddressLines(const std::string& address) {
     AfxMessageBox("CreateFile fail");
     return DeleteResult::kOpenFailed;
   }
+  const std::string oldText = text;
   if (!CutAddressEntry(&text, address, nullptr, SeenBy(address))) {
     AfxMessageBox("not find");
     return DeleteResult::kNotFound;
   }
-  HANDLE h = OpenFile(TRUNCATE_EXISTING);
-  if (h == INVALID_HANDLE_VALUE) {
+  bool made = false;
+  if (!ReplaceThroughTempFile(text, &made) && (made || !RewriteInPlace(text, oldText))) {
     AfxMessageBox("CreateaFile fail");
     return DeleteResult::kRewriteFailed;
   }
-  WriteAll(h, text.data(), text.size());
-  ::CloseHandle(h);
   return DeleteResult::kDeleted;
 }
+
+void SetFailingStepsForTest(unsigned steps) { g_failingSteps = steps; }
 
 int FindAddressIndex(const std::string& address) {
   std::string text;
@@ -210,12 +255,16 @@ void LoadAddressList(CComboBox& list, HWND hPortBox) {
     ++found;
   }
 
-  // Select the entry whose whole text is the current address (entries
-  // 1..last, then 0). A prefix search would select 10.0.0.12 for a current
-  // 10.0.0.1 while the port box shows 10.0.0.1's port, and a plain OK would
-  // then store that port under the wrong address. When INDEX names an empty
-  // slot there is no current address and nothing is selected.
-  list.SetCurSel(current.empty() ? CB_ERR : list.FindStringExact(0, current.c_str()));
+  // Select the entry whose whole text is exactly the current address, letter
+  // case included (entries 1..last, then 0). A prefix search would select
+  // 10.0.0.12 for a current 10.0.0.1, and a search without regard to case
+  // DVR.local for a current dvr.local, while the port box shows the current
+  // entry's port: a plain OK would then store that port under the wrong
+  // address. When INDEX names an empty slot nothing is selected.
+  int sel = CB_ERR;
+  for (int i = 1, n = list.GetCount(); !current.empty() && sel == CB_ERR && i <= n; ++i)
+    if (list.GetLBText(i % n) == current) sel = i % n;
+  list.SetCurSel(sel);
   ShowNumber(hPortBox, port);
 }
 

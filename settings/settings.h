@@ -49,8 +49,8 @@ constexpr DWORD kMaxFileSize = 1024 * 1024;
 void EnsureSettingsFile();
 
 // The whole file, opened for reading and writing with the given disposition
-// (OPEN_EXISTING or OPEN_ALWAYS). False when it cannot be opened or is
-// larger than kMaxFileSize.
+// (OPEN_EXISTING or OPEN_ALWAYS). False when it cannot be opened, is larger
+// than kMaxFileSize or cannot be read whole.
 bool ReadFileImage(DWORD dwCreationDisposition, std::string* text);
 
 // "Lang" in [Language]: 0 English, 1 Simplified, 2 Traditional Chinese.
@@ -78,8 +78,25 @@ enum class DeleteResult {
   kRewriteFailed,  // "CreateaFile fail" shown
 };
 // Cuts the entry's address line and port line out of the file and rewrites
-// it. On failure its message has been shown and the file is as it was.
+// it: the new text goes into a temporary file beside it, which then replaces
+// it in one step, so the file holds the whole old or the whole new text at
+// every moment. Where the folder takes no new file, the file is rewritten in
+// place and on a failed write the old text is put back. On failure its
+// message has been shown, the file is as it was and no temporary file is
+// left.
 DeleteResult DeleteAddressLines(const std::string& address);
+
+// For tests: the steps of the raw-text file operations that fail from now on
+// (an or of FailStep values; 0 for none).
+enum FailStep : unsigned {
+  kFailRead = 1,          // a read gets less than the file's size
+  kFailCreateTemp = 2,    // no temporary file can be made
+  kFailWriteTemp = 4,     // writing the temporary file
+  kFailFlushTemp = 8,     // flushing it
+  kFailReplace = 16,      // putting it in place of the file
+  kFailWriteInPlace = 32  // the in-place rewrite stops half-way
+};
+void SetFailingStepsForTest(unsigned steps);
 
 // The slot whose numbered line stores exactly this address; -1 when there is
 // none or the file cannot be read.
@@ -89,7 +106,8 @@ int FindAddressIndex(const std::string& address);
 int ReadPortForIndex(int nSlot);
 
 // While the start-up dialog opens: when COUNT > 0, lists the stored
-// addresses, selects the current one and shows its port.
+// addresses, selects the entry whose text is exactly the current address
+// (letter case counts) and shows its port.
 void LoadAddressList(CComboBox& list, HWND hPortBox);
 
 // OK: checks the typed address and port ("Invalid Address", "Invalid Port"),
