@@ -20,11 +20,7 @@ struct TestApp : CWinApp {
 struct StubInit : CDialog {
   StubInit() : CDialog(IDD_INIT) { g_log.push_back("init+"); }
   ~StubInit() override { g_log.push_back("init-"); }
-  BOOL OnInitDialog() override {
-    g_log.push_back("init shown");
-    EndDialog(g_initResult);
-    return TRUE;
-  }
+  BOOL OnInitDialog() override { return g_log.push_back("init shown"), EndDialog(g_initResult), TRUE; }
 };
 // A template without the ActiveX item: the sequence runs without the control.
 struct StubViewer : CDialog {
@@ -34,8 +30,7 @@ struct StubViewer : CDialog {
     g_log.push_back("viewer shown");
     g_mainWhileViewing = AfxGetApp()->m_pMainWnd ? AfxGetApp()->m_pMainWnd->m_hWnd : nullptr;
     EXPECT_EQ(m_hWnd, g_mainWhileViewing);
-    PostMessage(WM_CLOSE);
-    return TRUE;
+    return PostMessage(WM_CLOSE), TRUE;
   }
 };
 int WINAPI CountingStartup(WORD v, LPWSADATA d) { return ++g_startups, WSAStartup(v, d); }
@@ -56,10 +51,7 @@ TEST(Sequence, LeavingSocketsFailureAndTheViewerRun) {
                     {-1, CountingStartup, view, 1, ""}};  // a start-up dialog that could not be made
   for (const Row& row : rows) {
     SCOPED_TRACE(row.initResult);
-    g_log.clear();
-    g_startups = 0;
-    g_mainWhileViewing = nullptr;
-    g_initResult = row.initResult;
+    g_log.clear(), g_startups = 0, g_mainWhileViewing = nullptr, g_initResult = row.initResult;
     std::vector<MessageBoxCall> boxes;
     SetMessageBoxScript([&](const MessageBoxCall& c) { boxes.push_back(c); return IDOK; });
     SetSocketStartupForTest(row.startup);
@@ -70,9 +62,7 @@ TEST(Sequence, LeavingSocketsFailureAndTheViewerRun) {
     EXPECT_EQ(row.log, g_log);
     EXPECT_EQ(row.startups, g_startups);
     EXPECT_EQ(row.box.empty() ? 0u : 1u, boxes.size());
-    if (!boxes.empty()) {
-      EXPECT_EQ(row.box, boxes[0].text);
-    }
+    EXPECT_EQ(row.box, boxes.empty() ? "" : boxes[0].text);
     EXPECT_EQ(row.log == view, g_mainWhileViewing != nullptr);
     EXPECT_EQ(nullptr, app.m_pMainWnd);  // the viewer object is gone and forgotten
   }

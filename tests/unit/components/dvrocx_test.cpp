@@ -1,7 +1,6 @@
-// The viewer control DvrOcx.ocx in process: as a COM object from its file,
-// hosted by the program's container, connected to a loopback listener that
-// stands in for the recorder, registered by regsvr32; and the libraries
-// beside it in the payload folder.
+// DvrOcx.ocx in process: a COM object from its payload file, hosted by the
+// program's container, connected to loopback listeners that stand in for the
+// recorder, registered by regsvr32; and the libraries beside it.
 #include <winsock2.h>
 #include <gtest/gtest.h>
 #include <olectl.h>
@@ -15,8 +14,6 @@
 
 namespace {
 
-typedef HRESULT(STDAPICALLTYPE* GetClassObjectFn)(REFCLSID, REFIID, void**);
-typedef HRESULT(STDAPICALLTYPE* EntryFn)();
 template <typename Fn>
 Fn Proc(HMODULE m, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
@@ -25,12 +22,12 @@ std::string Payload(const std::string& file) {
   char exe[MAX_PATH * 2] = "", full[MAX_PATH * 2] = "";
   GetModuleFileNameA(nullptr, exe, sizeof(exe));
   std::string path(exe);
-  path = path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file;
-  GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
+  GetFullPathNameA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file).c_str(),
+                   sizeof(full), full, nullptr);
   return full;
 }
 HMODULE g_ocx = nullptr;  // its class is offered to this process only (main)
-HRESULT CanUnloadNow() { return Proc<EntryFn>(g_ocx, "DllCanUnloadNow")(); }
+HRESULT CanUnloadNow() { return Proc<HRESULT(STDAPICALLTYPE*)()>(g_ocx, "DllCanUnloadNow")(); }
 template <typename T>
 T* Create(REFIID iid) {
   T* p = nullptr;
@@ -40,12 +37,12 @@ T* Create(REFIID iid) {
 
 VARIANT V(const wchar_t* s) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = SysAllocString(s); return v; }
 VARIANT V(VARTYPE vt, LONG n) { VARIANT v{}; v.vt = vt; if (vt == VT_I2) v.iVal = static_cast<SHORT>(n); else v.lVal = n; return v; }
-// IDispatch::Invoke with the arguments in reading order; *out as text.
+// IDispatch::Invoke with the arguments in reading order; the result as text.
 HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std::wstring* out = nullptr) {
   std::reverse(args.begin(), args.end());
   DISPID put = DISPID_PROPERTYPUT;
-  const bool isPut = flags == DISPATCH_PROPERTYPUT;
-  DISPPARAMS p{args.data(), isPut ? &put : nullptr, static_cast<UINT>(args.size()), isPut ? 1u : 0u};
+  const UINT isPut = flags == DISPATCH_PROPERTYPUT;
+  DISPPARAMS p{args.data(), isPut ? &put : nullptr, static_cast<UINT>(args.size()), isPut};
   VARIANT r{};
   HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &p, &r, nullptr, nullptr);
   if (out && SUCCEEDED(VariantChangeType(&r, &r, 0, VT_BSTR))) *out = r.bstrVal ? r.bstrVal : L"";
@@ -55,10 +52,8 @@ HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std
 }
 std::wstring Get(IDispatch* d, DISPID id) {
   std::wstring s = L"?";
-  Call(d, id, DISPATCH_PROPERTYGET, {}, &s);
-  return s;
+  return Call(d, id, DISPATCH_PROPERTYGET, {}, &s), s;
 }
-// SetDeviceIPandPort's result as text; *hr the call's HRESULT.
 std::wstring SetDevice(IDispatch* d, const wchar_t* address, VARIANT port, HRESULT* hr = nullptr) {
   std::wstring r;
   HRESULT h = Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {V(address), port}, &r);
@@ -66,40 +61,25 @@ std::wstring SetDevice(IDispatch* d, const wchar_t* address, VARIANT port, HRESU
   return r;
 }
 
-TEST(DvrOcx, DispatchNamesAgreeWithItsTypeLibrary) {
+TEST(DvrOcx, NamesPropertiesAndTheArgumentsOfSetDeviceIPandPort) {
   IDispatch* d = Create<IDispatch>(IID_IDispatch);
-  ITypeInfo* ti = nullptr;
-  ASSERT_EQ(S_OK, d->GetTypeInfo(0, 0, &ti));
-  for (const wchar_t* name : {L"deviceIP", L"DEVICEIP", L"DevicePort", L"SetDeviceIPandPort", L"AboutBox"}) {
-    LPOLESTR n = const_cast<LPOLESTR>(name);
-    DISPID fromObject = 0, fromTypeInfo = 1;
-    EXPECT_EQ(S_OK, d->GetIDsOfNames(IID_NULL, &n, 1, 0, &fromObject));
-    EXPECT_EQ(S_OK, ti->GetIDsOfNames(&n, 1, &fromTypeInfo));
-    EXPECT_EQ(fromTypeInfo, fromObject);
-  }
-  LPOLESTR names[] = {const_cast<LPOLESTR>(L"SetDeviceIPandPort"), const_cast<LPOLESTR>(L"DevicePort"),
-                      const_cast<LPOLESTR>(L"Enabled")};
-  DISPID ids[2] = {};
-  EXPECT_EQ(S_OK, d->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
-  EXPECT_EQ(1, ids[1]);  // a parameter name, by position
-  EXPECT_EQ(DISP_E_UNKNOWNNAME, d->GetIDsOfNames(IID_NULL, names + 2, 1, 0, ids));
-  ti->Release();
-  d->Release();
-}
-
-TEST(DvrOcx, PropertiesAndTheArgumentsOfSetDeviceIPandPort) {
-  IDispatch* d = Create<IDispatch>(IID_IDispatch);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"setdeviceipandport"), const_cast<LPOLESTR>(L"DevicePort"),
+                      const_cast<LPOLESTR>(L"deviceIP"), const_cast<LPOLESTR>(L"Enabled")};
+  DISPID ids[3] = {};
+  EXPECT_EQ(S_OK, d->GetIDsOfNames(IID_NULL, names, 3, 0, ids));  // parameter names by position
+  EXPECT_EQ((std::vector<DISPID>{DISPID_DVROCX_SETDEVICEIPANDPORT, 1, 0}), std::vector<DISPID>(ids, ids + 3));
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, d->GetIDsOfNames(IID_NULL, names + 3, 1, 0, ids));
   EXPECT_EQ(S_OK, Call(d, DISPID_DVROCX_DEVICEIP, DISPATCH_PROPERTYPUT, {V(L"192.168.1.64")}));
   EXPECT_EQ(S_OK, Call(d, DISPID_DVROCX_DEVICEPORT, DISPATCH_PROPERTYPUT, {V(L"8000")}));
   EXPECT_EQ(DISP_E_TYPEMISMATCH, Call(d, DISPID_DVROCX_DEVICEPORT, DISPATCH_PROPERTYPUT, {V(L"port")}));
   EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Call(d, DISPID_ENABLED, DISPATCH_PROPERTYPUT, {V(VT_BOOL, 0)}));
   EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {}));
   // With port 0 a good address answers 2, a bad one 1; nothing connects.
-  struct { const wchar_t* address; const wchar_t* result; } const addresses[] = {
-      {L"255.255.255.255", L"2"}, {L" 10.0.0.1 ", L"2"}, {L"localhost", L"2"}, {L"256.1.1.1", L"1"},
-      {L"1.2.3", L"1"}, {L"1.2.3.4.5", L"1"}, {L"01234.1.1.1", L"1"}, {L"-host.example", L"1"}, {L"a..b", L"1"},
-      {L"", L"1"}, {L"not an address!", L"1"}};
-  for (const auto& row : addresses) EXPECT_EQ(row.result, SetDevice(d, row.address, V(VT_I4, 0))) << row.address;
+  for (const wchar_t* good : {L"255.255.255.255", L" 10.0.0.1 ", L"localhost"})
+    EXPECT_EQ(L"2", SetDevice(d, good, V(VT_I4, 0))) << good;
+  for (const wchar_t* bad : {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"",
+                             L"not an address!"})
+    EXPECT_EQ(L"1", SetDevice(d, bad, V(VT_I4, 0))) << bad;
   // The port: a short read as unsigned, or a long in the range of either reading.
   struct { VARTYPE vt; LONG port; HRESULT hr; } const ports[] = {
       {VT_I2, -25536, S_OK}, {VT_I4, 65535, S_OK}, {VT_I4, -32768, S_OK}, {VT_I4, 65536, DISP_E_OVERFLOW},
@@ -120,8 +100,7 @@ std::vector<BYTE> State(DWORD w0, DWORD version, DWORD cx, DWORD cy, DWORD w4, s
   std::vector<BYTE> b;
   for (DWORD w : {w0, version, cx, cy, w4})
     for (int i = 0; i < 32; i += 8) b.push_back(static_cast<BYTE>(w >> i));
-  b.resize(cut);
-  return b;
+  return b.resize(cut), b;
 }
 
 TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
@@ -135,16 +114,16 @@ TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
       {State(0, V1, 26564, 16563, 1), 0}, {State(0, V1, 0, 16563, 0), 0},
       {State(0, V1, static_cast<DWORD>(-5), 16563, 0), 0}, {State(0, V1, 26564, 0x7FFFFFFF, 0), 0},
       {State(0, V1, 1000000, 1000000, 0), 1000000}, {State(0, V1, 26564, 16563, 0), 26564}};
+  IStream* s = nullptr;
+  LARGE_INTEGER zero{};
+  ULARGE_INTEGER at{};
   for (const auto& row : rows) {
     SIZEL before{}, after{};
     ole->GetExtent(DVASPECT_CONTENT, &before);
     std::vector<BYTE> bytes = row.bytes;
     if (bytes.size() == 20) bytes.insert(bytes.end(), {0xDE, 0xAD});  // someone else's bytes follow
-    IStream* s = nullptr;
     CreateStreamOnHGlobal(nullptr, TRUE, &s);
     s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    LARGE_INTEGER zero{};
-    ULARGE_INTEGER at{};
     s->Seek(zero, STREAM_SEEK_SET, nullptr);
     EXPECT_EQ(row.cx != 0, SUCCEEDED(ps->Load(s))) << row.bytes.size();
     s->Seek(zero, STREAM_SEEK_CUR, &at);
@@ -157,16 +136,14 @@ TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
   EXPECT_EQ(S_FALSE, ps->IsDirty());
   EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &size));
   EXPECT_EQ(S_OK, ps->IsDirty());
-  IStream* s = nullptr;
   CreateStreamOnHGlobal(nullptr, TRUE, &s);
   EXPECT_EQ(S_OK, ps->Save(s, TRUE));
-  HGLOBAL mem = nullptr;
-  GetHGlobalFromStream(s, &mem);
-  const BYTE* p = static_cast<const BYTE*>(GlobalLock(mem));
-  EXPECT_EQ(State(0, V1, 12000, 9000, 0), std::vector<BYTE>(p, p + 20));
-  GlobalUnlock(mem);
-  s->Release();
+  std::vector<BYTE> saved(24);
+  ULONG got = 0;
+  s->Seek(zero, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(State(0, V1, 12000, 9000, 0), (s->Read(saved.data(), 24, &got), saved.resize(got), saved));
   EXPECT_EQ(S_FALSE, ps->IsDirty());
+  s->Release();
   ole->Release();
   ps->Release();
 }
@@ -180,15 +157,14 @@ struct Hosted {
     EXPECT_EQ(S_OK, CreateControl(CLSID_DvrOcx, "", WS_VISIBLE, RECT{10, 20, 810, 520}, parent, 1011, &site));
     if (site) site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
   }
-  ~Hosted() { Close(); DestroyWindow(parent); }
+  ~Hosted() { Close(), DestroyWindow(parent); }
   void Close() {
     if (d) d->Release(), site->Destroy();
     d = nullptr;
   }
   std::string Status() const {
     char t[512] = "";
-    GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t));
-    return t;
+    return GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t)), t;
   }
   void Click(int id) const { SendMessageA(GetDlgItem(site->GetControlWindow(), id), BM_CLICK, 0, 0); }
   bool WaitFor(const std::string& s) const { return vt::PumpUntil([&] { return Status() == s; }, 8000); }
@@ -232,8 +208,7 @@ struct Listener {
   ~Listener() { closesocket(s); }
   SOCKET Accept() {
     SOCKET c = INVALID_SOCKET;
-    vt::PumpUntil([&] { return (c = accept(s, nullptr, nullptr)) != INVALID_SOCKET; }, 8000);
-    return c;
+    return vt::PumpUntil([&] { return (c = accept(s, nullptr, nullptr)) != INVALID_SOCKET; }, 8000), c;
   }
 };
 bool PeerClosed(SOCKET c, DWORD ms) {
@@ -243,34 +218,7 @@ bool PeerClosed(SOCKET c, DWORD ms) {
 }
 std::string At(USHORT port) { return "127.0.0.1:" + std::to_string(port); }
 
-TEST(DvrOcxNetwork, ConnectsReplacesItsConnectionAndLetsGoWhenClosed) {
-  Hosted h;
-  Listener first, second;
-  ASSERT_NE(0, first.port);
-  EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I2, static_cast<SHORT>(first.port))));
-  SOCKET a = first.Accept();
-  ASSERT_NE(INVALID_SOCKET, a);
-  EXPECT_TRUE(h.WaitFor("Connected to " + At(first.port))) << h.Status();
-  send(a, "hello", 5, 0);  // what the recorder says does not disturb
-  vt::PumpFor(200);
-  h.Click(kSimplified);
-  EXPECT_EQ("已连接 " + At(first.port), h.Status());
-  h.Click(kEnglish);
-  EXPECT_EQ(L"0", SetDevice(h.d, L"localhost", V(VT_I4, second.port)));
-  SOCKET b = second.Accept();
-  ASSERT_NE(INVALID_SOCKET, b);
-  EXPECT_TRUE(PeerClosed(a, 8000)) << "the first connection stays open";
-  EXPECT_TRUE(h.WaitFor("Connected to localhost:" + std::to_string(second.port))) << h.Status();
-  EXPECT_EQ(L"1", SetDevice(h.d, L"300.1.2.3", V(VT_I4, second.port)));  // refused: the connection stays
-  EXPECT_FALSE(PeerClosed(b, 300));
-  EXPECT_EQ(L"localhost", Get(h.d, DISPID_DVROCX_DEVICEIP));
-  h.Close();
-  EXPECT_TRUE(PeerClosed(b, 8000));
-  closesocket(a);
-  closesocket(b);
-}
-
-TEST(DvrOcxNetwork, ARefusalAndTheRecorderClosingAreShown) {
+TEST(DvrOcxNetwork, ConnectsReportsReplacesAndLetsGoOfItsConnection) {
   Hosted h;
   const USHORT closed = Listener().port;  // free a moment ago, closed now
   EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I4, closed)));
@@ -280,39 +228,55 @@ TEST(DvrOcxNetwork, ARefusalAndTheRecorderClosingAreShown) {
   h.Click(kTraditional);
   EXPECT_EQ("無法連線 " + At(closed) + "：連線被拒絕（錯誤 " + code + "）", h.Status());
   h.Click(kEnglish);
-  Listener l;
-  SetDevice(h.d, L"127.0.0.1", V(VT_I4, l.port));
-  SOCKET a = l.Accept();
-  ASSERT_NE(INVALID_SOCKET, a);
-  EXPECT_TRUE(h.WaitFor("Connected to " + At(l.port)));
+  Listener first, second;
+  EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I2, static_cast<SHORT>(first.port))));
+  SOCKET a = first.Accept();
+  EXPECT_TRUE(h.WaitFor("Connected to " + At(first.port))) << h.Status();
+  send(a, "hello", 5, 0);  // what the recorder says does not disturb
+  vt::PumpFor(200);
+  h.Click(kSimplified);
+  EXPECT_EQ("已连接 " + At(first.port), h.Status());
+  h.Click(kEnglish);
+  EXPECT_EQ(L"0", SetDevice(h.d, L"localhost", V(VT_I4, second.port)));
+  SOCKET b = second.Accept();
+  EXPECT_TRUE(PeerClosed(a, 8000)) << "the first connection stays open";
+  EXPECT_TRUE(h.WaitFor("Connected to localhost:" + std::to_string(second.port))) << h.Status();
+  EXPECT_EQ(L"1", SetDevice(h.d, L"300.1.2.3", V(VT_I4, second.port)));  // refused: the connection stays
+  EXPECT_FALSE(PeerClosed(b, 300));
+  EXPECT_EQ(L"localhost", Get(h.d, DISPID_DVROCX_DEVICEIP));
+  closesocket(b);
+  EXPECT_TRUE(h.WaitFor("The recorder localhost:" + std::to_string(second.port) + " closed the connection"))
+      << h.Status();
+  Listener third;
+  SetDevice(h.d, L"127.0.0.1", V(VT_I4, third.port));
+  SOCKET c = third.Accept();
+  EXPECT_TRUE(h.WaitFor("Connected to " + At(third.port)));
+  h.Close();  // a closed control holds no connection
+  EXPECT_TRUE(PeerClosed(c, 8000));
   closesocket(a);
-  EXPECT_TRUE(h.WaitFor("The recorder " + At(l.port) + " closed the connection")) << h.Status();
+  closesocket(c);
 }
 
-// A companion names itself through VeloComponentInfo; a language library holds every text of the control's
-// own English table, translated.
+// A companion names itself through VeloComponentInfo; a language library
+// holds every text of the control's own English table, translated.
 TEST(Payloads, LibrariesNameThemselvesAndTheLanguageLibrariesAreComplete) {
   WIN32_FIND_DATAA f;
-  HANDLE find = FindFirstFileA(Payload("*.*").c_str(), &f);
-  ASSERT_NE(INVALID_HANDLE_VALUE, find);
+  HANDLE find = FindFirstFileA(Payload("*.dll").c_str(), &f);
   int companions = 0;
-  do {
-    const std::string name = f.cFileName;
-    if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &f)) {
+    const std::string name = f.cFileName, expected = name + " 1.0.0.1";
     HMODULE m = LoadLibraryA(Payload(name).c_str());
-    ASSERT_NE(nullptr, m) << name;
-    typedef int(WINAPI * InfoFn)(char*, int);
-    if (InfoFn info = Proc<InfoFn>(m, "VeloComponentInfo")) {
-      const std::string expected = name + " 1.0.0.1";
-      char buf[64], small[8] = "xxxxxxx";
+    auto info = Proc<int(WINAPI*)(char*, int)>(m, "VeloComponentInfo");
+    char buf[64], small[8] = "xxxxxxx";
+    if (info) {
+      ++companions;
       EXPECT_EQ(static_cast<int>(expected.size()), info(buf, sizeof(buf)));
       EXPECT_EQ(expected, buf);
       EXPECT_EQ(-static_cast<int>(expected.size() + 1), info(small, sizeof(small)));  // too small: left alone
       EXPECT_EQ('x', small[0]) << name;
-      ++companions;
     }
     FreeLibrary(m);
-  } while (FindNextFileA(find, &f));
+  }
   FindClose(find);
   EXPECT_GT(companions, 0);
   for (const char* lang : {"DvrOcxChs.dll", "DvrOcxChn.dll"}) {
@@ -321,9 +285,7 @@ TEST(Payloads, LibrariesNameThemselvesAndTheLanguageLibrariesAreComplete) {
     for (UINT id = 1; id < 1000; ++id) {
       wchar_t english[256], other[256] = L"";
       if (LoadStringW(g_ocx, id, english, 256) <= 0) continue;
-      ++strings;
-      LoadStringW(texts, id, other, 256);
-      EXPECT_STRNE(english, other) << lang << " " << id;
+      EXPECT_STRNE(english, (++strings, LoadStringW(texts, id, other, 256), other)) << lang << " " << id;
     }
     EXPECT_GT(strings, 10);
     FreeLibrary(texts);
@@ -339,8 +301,7 @@ std::string RegValue(const std::string& key, const char* name = nullptr, REGSAM 
             : RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k)) != ERROR_SUCCESS)
     return "(none)";
   LONG r = RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(v), &n);
-  RegCloseKey(k);
-  return r == ERROR_SUCCESS ? v : "";
+  return RegCloseKey(k), r == ERROR_SUCCESS ? v : "";
 }
 
 // Wine's regsvr32 registers a copy where a process of our word size looks
@@ -359,9 +320,9 @@ TEST(DvrOcxRegistration, Regsvr32RegistersACopyAndUnregistersIt) {
     return code;
   };
   ASSERT_EQ(0u, regsvr32("/s \"" + copy + "\""));
-  const bool is32 = sizeof(void*) == 4;
-  EXPECT_EQ(0, lstrcmpiA(copy.c_str(), RegValue(cls + "\\InprocServer32", nullptr, is32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY).c_str()));
-  EXPECT_NE(0, lstrcmpiA(copy.c_str(), RegValue(cls + "\\InprocServer32", nullptr, is32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY).c_str()));
+  const REGSAM ours = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  EXPECT_EQ(0, lstrcmpiA(copy.c_str(), RegValue(cls + "\\InprocServer32", nullptr, ours).c_str()));
+  EXPECT_EQ("(none)", RegValue(cls + "\\InprocServer32", nullptr, ours ^ (KEY_WOW64_32KEY | KEY_WOW64_64KEY)));
   EXPECT_EQ("Apartment", RegValue(cls + "\\InprocServer32", "ThreadingModel"));
   EXPECT_EQ("", RegValue(cls + "\\Control"));  // containers list it as a control
   CLSID clsid{};
@@ -393,15 +354,13 @@ int main(int argc, char** argv) {
   g_ocx = LoadLibraryA(Payload("DvrOcx.ocx").c_str());
   IClassFactory* f = nullptr;
   DWORD cookie = 0;
-  if (!g_ocx || FAILED(Proc<GetClassObjectFn>(g_ocx, "DllGetClassObject")(CLSID_DvrOcx, IID_IClassFactory,
-                                                                           reinterpret_cast<void**>(&f))) ||
+  auto get = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(g_ocx, "DllGetClassObject");
+  if (!get || FAILED(get(CLSID_DvrOcx, IID_IClassFactory, reinterpret_cast<void**>(&f))) ||
       FAILED(CoRegisterClassObject(CLSID_DvrOcx, f, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
     return 2;
   vt::TempDir cwd("velo-ocx");  // no one else's settings file
   SetCurrentDirectoryA(cwd.path().c_str());
   const int result = RUN_ALL_TESTS();
   SetCurrentDirectoryA("\\");
-  CoRevokeClassObject(cookie);
-  f->Release();
-  return result;
+  return CoRevokeClassObject(cookie), f->Release(), result;
 }

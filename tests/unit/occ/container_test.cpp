@@ -9,6 +9,7 @@
 
 #include "components/common/dvrocx_ids.h"
 #include "occ_test.h"
+#include "res/resource.h"
 #include "tests/support/support.h"
 #include "viewer/dvrocx.h"
 
@@ -161,8 +162,7 @@ struct SpyFactory final : IClassFactory {
   SOK(LockServer(BOOL))
 };
 
-class Container : public ::testing::Test {
- protected:
+struct Container : ::testing::Test {
   static void SetUpTestSuite() {
     static SpyFactory factory;
     WNDCLASSA wc{};
@@ -173,8 +173,7 @@ class Container : public ::testing::Test {
     CoRegisterClassObject(kSpy, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
   }
   void SetUp() override {
-    g_logs.clear();
-    g_misc = 0;
+    g_logs.clear(), g_misc = 0;
     SetMessageBoxScript([this](const MessageBoxCall& c) { return boxes.push_back(c), IDOK; });
   }
   void TearDown() override {
@@ -185,14 +184,12 @@ class Container : public ::testing::Test {
 };
 using StepDialog = TStepDialog<CDialog>;
 using Calls = std::vector<std::string>;
-Calls First(const Calls& v, size_t n) { return Calls(v.begin(), v.begin() + std::min(n, v.size())); }
-Calls Last3(const Calls& v) { return Calls(v.end() - std::min<size_t>(3, v.size()), v.end()); }
-const Calls kTeardown{"InPlaceDeactivate", "Close", "SetClientSite(null)"};
+Calls Part(const Calls& v, size_t from, size_t n) { return Calls(v.begin() + std::min(from, v.size()), v.begin() + std::min(from + n, v.size())); }
+void Key(HWND h, UINT vk) { SetFocus(h), PostMessageA(h, WM_KEYDOWN, vk, 1); }
 
-TEST_F(Container, MakesTemplateItemsWithStateIdsPlacesAndAmbientsAndTearsThemDown) {
+TEST_F(Container, MakesTemplateItemsWithStateIdsPlacesAmbientsAndKeysAndTearsThemDown) {
   for (DWORD misc : {DWORD{0}, DWORD{OLEMISC_SETCLIENTSITEFIRST}}) {
-    g_logs.clear();
-    g_misc = misc;
+    g_logs.clear(), g_misc = misc;
     StepDialog dlg(3000);
     dlg.steps.push_back([&](StepDialog& d) {
       ASSERT_EQ(2u, g_logs.size());
@@ -207,61 +204,42 @@ TEST_F(Container, MakesTemplateItemsWithStateIdsPlacesAndAmbientsAndTearsThemDow
       EXPECT_EQ(WS_GROUP, GetWindowLongPtrA(fresh.hWnd, GWL_STYLE) & (WS_TABSTOP | WS_GROUP | WS_VISIBLE));
       EXPECT_TRUE(d.m_hWnd == saved.siteWnd && d.m_hWnd == saved.frameWnd);
       // Saved state is loaded and keeps its extent; without, InitNew and the item's size.
-      EXPECT_EQ("abcdef", saved.loaded);
-      EXPECT_EQ(-1, saved.extent.cx);
+      EXPECT_TRUE(saved.loaded == "abcdef" && saved.extent.cx == -1);
       RECT r = DialogUnits(d.m_hWnd, 150, 25, 100, 60);
       HDC dc = GetDC(nullptr);
       EXPECT_EQ(MulDiv(r.right - r.left, 2540, GetDeviceCaps(dc, LOGPIXELSX)), fresh.extent.cx);
       EXPECT_EQ(MulDiv(r.bottom - r.top, 2540, GetDeviceCaps(dc, LOGPIXELSY)), fresh.extent.cy);
       ReleaseDC(nullptr, dc);
       EXPECT_EQ((misc ? Calls{"SetClientSite", "Load", "DoVerb"} : Calls{"Load", "SetClientSite", "DoVerb"}),
-                First(saved.calls, 3));
-      EXPECT_EQ((misc ? Calls{"SetClientSite", "InitNew", "SetExtent", "DoVerb"}
-                      : Calls{"InitNew", "SetClientSite", "SetExtent", "DoVerb"}),
-                First(fresh.calls, 4));
+                Part(saved.calls, 0, 3));
+      EXPECT_EQ((misc ? Calls{"SetClientSite", "InitNew", "SetExtent"} : Calls{"InitNew", "SetClientSite", "SetExtent"}),
+                Part(fresh.calls, 0, 3));
       LOGFONTW lf{};
       GetObjectW(reinterpret_cast<HFONT>(d.SendMessage(WM_GETFONT)), sizeof(lf), &lf);
-      EXPECT_EQ(std::wstring(lf.lfFaceName), saved.font);
-      EXPECT_TRUE(saved.name == L"Cam" && fresh.name.empty());
+      EXPECT_TRUE(saved.font == lf.lfFaceName && saved.name == L"Cam" && fresh.name.empty());
       const std::map<DISPID, LONG> ambient{
           {DISPID_AMBIENT_USERMODE, -1}, {DISPID_AMBIENT_LOCALEID, static_cast<LONG>(GetUserDefaultLCID())},
           {DISPID_AMBIENT_BACKCOLOR, static_cast<LONG>(GetSysColor(COLOR_BTNFACE))},
           {DISPID_AMBIENT_FORECOLOR, static_cast<LONG>(GetSysColor(COLOR_WINDOWTEXT))},
           {DISPID_AMBIENT_MESSAGEREFLECT, 0}, {DISPID_AMBIENT_SHOWHATCHING, 0}, {DISPID_AMBIENT_UIDEAD, 0}};
       EXPECT_EQ(ambient, saved.ambient);
+      Key(saved.hWnd, kTakenKey), Key(saved.hWnd, VK_F3);  // F3 is declined: on to its window
     });
+    dlg.steps.push_back([](StepDialog&) { Key(g_logs[0].hInner, VK_F4); });  // focus inside the control
+    dlg.steps.push_back([](StepDialog& d) { Key(d.GetDlgItem(3101), VK_F5); });  // not a control's
     EXPECT_EQ(IDOK, dlg.DoModal());
-    for (const Log& log : g_logs) EXPECT_EQ(kTeardown, Last3(log.calls));
+    EXPECT_EQ((std::vector<UINT>{kTakenKey, VK_F3, VK_F4}), g_logs.at(0).offered);
+    EXPECT_EQ((std::vector<UINT>{VK_F3}), g_logs[0].inWindow);
+    for (const Log& log : g_logs)
+      EXPECT_EQ((Calls{"InPlaceDeactivate", "Close", "SetClientSite(null)"}), Part(log.calls, log.calls.size() - 3, 3));
   }
-}
-
-TEST_F(Container, ModalLoopOffersKeysToTheControlHoldingTheFocus) {
-  StepDialog dlg(3000);
-  dlg.steps.push_back([](StepDialog&) {
-    SetFocus(g_logs[0].hWnd);
-    PostMessageA(g_logs[0].hWnd, WM_KEYDOWN, kTakenKey, 1);
-    PostMessageA(g_logs[0].hWnd, WM_KEYDOWN, VK_F3, 1);  // declined: on to its window
-  });
-  dlg.steps.push_back([](StepDialog&) {
-    SetFocus(g_logs[0].hInner);
-    PostMessageA(g_logs[0].hInner, WM_KEYDOWN, VK_F4, 1);  // focus inside the control
-  });
-  dlg.steps.push_back([](StepDialog& d) {
-    SetFocus(d.GetDlgItem(3101));
-    PostMessageA(d.GetDlgItem(3101), WM_KEYDOWN, VK_F5, 1);  // not a control's
-  });
-  EXPECT_EQ(IDOK, dlg.DoModal());
-  EXPECT_EQ((std::vector<UINT>{kTakenKey, VK_F3, VK_F4}), g_logs.at(0).offered);
-  EXPECT_EQ((std::vector<UINT>{VK_F3}), g_logs[0].inWindow);
-  EXPECT_TRUE(g_logs[1].offered.empty());
 }
 
 TEST_F(Container, AControlThatCannotBeMadeEndsTheDialogWithMinusOneAndNothingLeft) {
   // 3001: a class registered nowhere after a good control; 3002: state the
   // control refuses; 3003: a storage record, which is not offered.
   for (UINT id : {3001u, 3002u, 3003u}) {
-    g_logs.clear();
-    g_misc = OLEMISC_SETCLIENTSITEFIRST;
+    g_logs.clear(), g_misc = OLEMISC_SETCLIENTSITEFIRST;
     struct Probe : CDialog {
       using CDialog::CDialog;
       bool init = false;
@@ -281,34 +259,28 @@ TEST_F(Container, AControlThatCannotBeMadeEndsTheDialogWithMinusOneAndNothingLef
   EXPECT_TRUE(boxes.empty());
 }
 
-// The viewer control through its site, the data exchange and CDvrOcx.
+// The viewer control in the viewer's template: calls through its site, the
+// data exchange, and a CDvrOcx of the test's own making beside it.
 TEST_F(Container, CallsByDispIdConvertTheExchangeGoesBothWaysAndFailuresAreReported) {
   struct Host : CDialog {
-    Host() : CDialog(3004) {}
+    Host() : CDialog(IDD_VELODVR_DIALOG) {}
     std::string text = "地址 10.0.0.1";
     int number = -25536;
     void DoDataExchange(CDataExchange* pDX) override {
-      DDX_OCText(pDX, 1011, DISPID_DVROCX_DEVICEIP, text);
-      DDX_OCInt(pDX, 1011, DISPID_DVROCX_DEVICEPORT, number);
+      DDX_OCText(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEIP, text);
+      DDX_OCInt(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEPORT, number);
     }
   };
   TStepDialog<Host> dlg;
   dlg.steps.push_back([&](TStepDialog<Host>& d) {
-    COleControlSite* site = FindControlSite(&d, 1011);
-    ASSERT_NE(nullptr, site);
-    EXPECT_EQ(site, COleControlSite::FromWindow(d.GetDlgItem(1011)));
+    COleControlSite* site = FindControlSite(&d, IDC_DVROCX);
+    ASSERT_TRUE(site && site == COleControlSite::FromWindow(d.GetDlgItem(IDC_DVROCX)));
     std::string got;
     short port = 0;
-    VARIANT v{};
     EXPECT_EQ(S_OK, site->GetProperty(DISPID_DVROCX_DEVICEIP, VT_BSTR, &got));
-    EXPECT_EQ("地址 10.0.0.1", got);  // put by the opening exchange
     EXPECT_EQ(S_OK, site->GetProperty(DISPID_DVROCX_DEVICEPORT, VT_I2, &port));
-    EXPECT_EQ(-25536, port);
-    EXPECT_EQ(S_OK, site->GetProperty(DISPID_DVROCX_DEVICEIP, VT_VARIANT, &v));
-    EXPECT_EQ(VT_BSTR, v.vt);
-    VariantClear(&v);
+    EXPECT_TRUE(got == "地址 10.0.0.1" && port == -25536) << "put by the opening exchange";
     EXPECT_EQ(DISP_E_TYPEMISMATCH, site->GetProperty(DISPID_DVROCX_DEVICEIP, VT_I2, &port));
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE));
     EXPECT_EQ(E_INVALIDARG, site->SetProperty(DISPID_DVROCX_DEVICEPORT, VT_R8, 1.5));
     EXPECT_EQ(S_OK, site->SetProperty(DISPID_DVROCX_DEVICEIP, VT_BSTR, ""));
     EXPECT_EQ(S_OK, site->SetProperty(DISPID_DVROCX_DEVICEPORT, VT_I2, -7));
@@ -316,19 +288,16 @@ TEST_F(Container, CallsByDispIdConvertTheExchangeGoesBothWaysAndFailuresAreRepor
     d.UpdateData(TRUE);
     EXPECT_TRUE(d.text.empty() && d.number == -7);
     CDataExchange out(&d, TRUE);
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, DDX_OCInt(&out, 1011, 99, d.number));
-    EXPECT_EQ(-7, d.number);
-    EXPECT_TRUE(FAILED(DDX_OCText(&out, 4242, DISPID_DVROCX_DEVICEIP, d.text)));
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), boxes[0].type);
-    // A CDvrOcx of its own making, beside the template's control.
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, DDX_OCInt(&out, IDC_DVROCX, 99, d.number));
+    EXPECT_TRUE(FAILED(DDX_OCText(&out, 4242, DISPID_DVROCX_DEVICEIP, d.text)) && d.number == -7);
+    EXPECT_EQ(2u, boxes.size());
     CDvrOcx ocx;
-    ASSERT_TRUE(ocx.Create("", WS_CHILD | WS_VISIBLE, RECT{4, 6, 204, 106}, &d, 1012));
-    EXPECT_FALSE(ocx.Create("", WS_CHILD, RECT{4, 6, 204, 106}, &d, 1012)) << "one control per wrapper";
-    EXPECT_EQ(ocx.m_hWnd, d.GetDlgItem(1012));
+    ASSERT_TRUE(ocx.Create("", WS_CHILD | WS_VISIBLE, RECT{4, 6, 204, 106}, &d, 4243));
+    EXPECT_FALSE(ocx.Create("", WS_CHILD, RECT{4, 6, 204, 106}, &d, 4243)) << "one control per wrapper";
+    EXPECT_EQ(ocx.m_hWnd, d.GetDlgItem(4243));
     EXPECT_EQ(1, ocx.SetDeviceIPandPort("300.1.2.3", 80));  // its result comes back
     ocx.DestroyControl();
-    EXPECT_EQ(nullptr, d.GetDlgItem(1012));
+    EXPECT_EQ(nullptr, d.GetDlgItem(4243));
     EXPECT_NE(0, ocx.SetDeviceIPandPort("127.0.0.1", 80));  // bound to nothing: reported, not called
     EXPECT_EQ(3u, boxes.size());
   });

@@ -39,11 +39,9 @@ class TStepDialog : public TBase {
 inline RECT RectInParent(HWND hWnd) {
   RECT r;
   ::GetWindowRect(hWnd, &r);
-  ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&r), 2);
-  return r;
+  return ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&r), 2), r;
 }
 inline RECT DialogUnits(HWND hDlg, int x, int y, int cx, int cy) {
   RECT r{x, y, x + cx, y + cy};
-  ::MapDialogRect(hDlg, &r);
-  return r;
+  return ::MapDialogRect(hDlg, &r), r;
 }
