@@ -7,11 +7,10 @@
 
 namespace {
 
-// A start-up template dialog that runs an action once it is up.
 struct ScriptedDialog : CDialog {
   explicit ScriptedDialog(UINT id = IDD_INIT, CWnd* parent = nullptr) : CDialog(id, parent) {}
   void (*onInit)(ScriptedDialog&) = [](ScriptedDialog& d) { d.OnCancel(); };
-  std::vector<UINT> keysSeen;
+  std::vector<UINT> keysSeen;  // as PreTranslateMessage saw them
   std::vector<int> bound;
   bool consumeEnter = false, ownerEnabled = true;
   CButton m_btnOk, m_btnLeave;
@@ -47,9 +46,8 @@ TEST(ModalLoop, WaysToEndTheDialogWithTheOwnerDisabledMeanwhile) {
       {[](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, false, IDCANCEL, {}},
       {[](ScriptedDialog& d) { d.OnOK(); }, false, IDOK, {}},
       {[](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); }, false, 42, {}}};  // EndDialog from a message
-  HWND owner = CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, 0, 0, 0, 0);
   CWnd parent;
-  parent.Attach(owner);
+  HWND owner = (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
   for (const auto& row : rows) {
     ScriptedDialog dlg(IDD_INIT, &parent);
     dlg.onInit = row.action;
@@ -61,8 +59,7 @@ TEST(ModalLoop, WaysToEndTheDialogWithTheOwnerDisabledMeanwhile) {
     EXPECT_FALSE(dlg.ownerEnabled);
     EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
   }
-  parent.Detach();
-  DestroyWindow(owner);
+  DestroyWindow(parent.Detach());
 }
 
 TEST(Templates, ActiveXItemsAreLeftOutWithoutAContainerAndParsingLosesNothing) {

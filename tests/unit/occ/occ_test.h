@@ -1,14 +1,11 @@
-// Shared by the container and viewer tests: the viewer control's module and
-// a dialog that runs a list of steps once it is up.
+// Shared by the container and viewer tests.
 #pragma once
 
 #include <functional>
-#include <vector>
 
 #include "framework/afx.h"
 
-extern HMODULE g_hDvrOcx;  // DvrOcx.ocx, its class offered to this process only
-HRESULT DvrOcxCanUnloadNow();
+HRESULT DvrOcxCanUnloadNow();  // of DvrOcx.ocx, whose class is offered to this process only
 
 // Runs each step from a message posted to itself, so every message a step
 // posts is handled before the next; ends with IDOK after the last.
@@ -29,8 +26,7 @@ class TStepDialog : public TBase {
 
  private:
   LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (m_nNext < steps.size()) steps[m_nNext++](*this), this->PostMessage(WM_APP + 17);
-    else this->EndDialog(IDOK);
+    if (m_nNext < steps.size()) steps[m_nNext++](*this), this->PostMessage(WM_APP + 17); else this->EndDialog(IDOK);
     return 0;
   }
   size_t m_nNext = 0;
