@@ -151,7 +151,7 @@ struct Hosted {
     if (site) site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
   }
   ~Hosted() { Close(), DestroyWindow(parent); }
-  void Close() { d = d ? d->Release(), site->Destroy(), nullptr : nullptr; }
+  void Close() { if (d) d->Release(), site->Destroy(), d = nullptr; }
   std::string Status() const {
     char t[512] = "";
     return GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t)), t;
