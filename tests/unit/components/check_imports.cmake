@@ -1,21 +1,15 @@
 cmake_minimum_required(VERSION 3.20)
 # Fails when a payload needs a run-time DLL that Windows does not bring
-# (libstdc++, libgcc, libwinpthread): every payload must be linked static.
-# -DOBJDUMP=<objdump> -DDIR=<payload folder> -DFILES=<names>
+# (libstdc++, libgcc, libwinpthread): every payload is linked static.
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.dll ws2_32.dll msvcrt.dll)
 foreach(file IN LISTS FILES)
-  execute_process(COMMAND ${OBJDUMP} -p ${DIR}/${file} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "cannot read ${DIR}/${file}")
-  endif()
+  execute_process(COMMAND ${OBJDUMP} -p ${DIR}/${file} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
   foreach(line IN LISTS imports)
-    string(REPLACE "DLL Name: " "" dll "${line}")
-    string(STRIP "${dll}" dll)
+    string(REGEX REPLACE "DLL Name: *" "" dll "${line}")
     string(TOLOWER "${dll}" dll)
     if(NOT dll IN_LIST allowed)
       message(FATAL_ERROR "${file} imports ${dll}")
     endif()
   endforeach()
 endforeach()
-message(STATUS "all payloads import system libraries only")

@@ -1,210 +1,108 @@
-// The modal loop and the dialog plumbing, on the program's own templates.
+// The modal loop and the dialog plumbing on the program's own templates, and
+// the seams of the framework's services.
 #include <gtest/gtest.h>
-
-#include <vector>
 
 #include "framework/afx.h"
 #include "res/resource.h"
 
 namespace {
 
-// A start-up template dialog that runs a list of actions once it is up.
-class ScriptedDialog : public CDialog {
- public:
-  explicit ScriptedDialog(UINT id = IDD_INIT) : CDialog(id) {}
-  std::vector<UINT> keysSeen;
-  bool consumeEnter = false;
-  std::function<void(ScriptedDialog&)> onInit;
-  CButton m_btnOk, m_btnLeave;
+struct ScriptedDialog : CDialog {
+  explicit ScriptedDialog(UINT id = IDD_INIT, CWnd* parent = nullptr) : CDialog(id, parent) {}
+  void (*onInit)(ScriptedDialog&) = [](ScriptedDialog& d) { d.OnCancel(); };
+  std::vector<UINT> keysSeen;  // as PreTranslateMessage saw them
   std::vector<int> bound;
-
+  bool consumeEnter = false, ownerEnabled = true;
+  CButton m_btnOk, m_btnLeave;
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
-    if (onInit) onInit(*this);
-    return TRUE;
+    ownerEnabled = m_pParentWnd && ::IsWindowEnabled(m_pParentWnd->m_hWnd);
+    return onInit(*this), TRUE;
   }
   void DoDataExchange(CDataExchange* pDX) override {
     DDX_Control(pDX, IDC_LEAVE, m_btnLeave);
-    bound.push_back(m_btnLeave.GetDlgCtrlID());
     DDX_Control(pDX, IDC_OK, m_btnOk);
-    bound.push_back(m_btnOk.GetDlgCtrlID());
+    bound = {m_btnLeave.GetDlgCtrlID(), m_btnOk.GetDlgCtrlID()};
   }
   BOOL PreTranslateMessage(MSG* pMsg) override {
-    if (pMsg->message == WM_KEYDOWN) {
-      keysSeen.push_back(static_cast<UINT>(pMsg->wParam));
-      if (consumeEnter && pMsg->wParam == VK_RETURN) return TRUE;
-    }
+    if (pMsg->message == WM_KEYDOWN) keysSeen.push_back(static_cast<UINT>(pMsg->wParam));
+    if (pMsg->message == WM_KEYDOWN && consumeEnter && pMsg->wParam == VK_RETURN) return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
   }
+  BEGIN_MSG_MAP(ScriptedDialog)
+  MESSAGE_HANDLER(WM_TIMER, OnTimer)
+  CHAIN_MSG_MAP(CDialog)
+  END_MSG_MAP()
+  LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&) { return KillTimer(m_hWnd, 7), EndDialog(42), 0; }
 };
+void Key(HWND h, UINT vk) { PostMessageA(h, WM_KEYDOWN, vk, 1), PostMessageA(h, WM_KEYUP, vk, 0xC0000001); }
 
-void PostKey(HWND h, UINT vk) {
-  PostMessageA(h, WM_KEYDOWN, vk, 1);
-  PostMessageA(h, WM_KEYUP, vk, 0xC0000001);
+TEST(ModalLoop, WaysToEndTheDialogWithTheOwnerDisabledMeanwhile) {
+  struct { void (*action)(ScriptedDialog&); bool consumeEnter; INT_PTR result; std::vector<UINT> keys; } const rows[] = {
+      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_ADDRESS_LIST), VK_ESCAPE); }, false, IDCANCEL, {VK_ESCAPE}},
+      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN); }, false, IDOK, {VK_RETURN}},  // no default button
+      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN), Key(d.GetDlgItem(IDC_PORT), VK_ESCAPE); },
+       true, IDCANCEL, {VK_RETURN, VK_ESCAPE}},  // PreTranslateMessage sees keys first and may eat them
+      {[](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, false, IDCANCEL, {}},
+      {[](ScriptedDialog& d) { d.OnOK(); }, false, IDOK, {}},
+      {[](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); }, false, 42, {}}};  // EndDialog from a message
+  CWnd parent;
+  HWND owner = (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
+  for (const auto& row : rows) {
+    ScriptedDialog dlg(IDD_INIT, &parent);
+    dlg.onInit = row.action;
+    dlg.consumeEnter = row.consumeEnter;
+    EXPECT_EQ(row.result, dlg.DoModal());
+    EXPECT_EQ(row.keys, dlg.keysSeen);
+    EXPECT_TRUE(!dlg.m_hWnd && !dlg.m_btnOk.m_hWnd) << "the window and its bindings are gone";
+    EXPECT_EQ((std::vector<int>{IDC_LEAVE, IDC_OK}), dlg.bound);
+    EXPECT_FALSE(dlg.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
+  }
+  DestroyWindow(parent.Detach());
 }
 
-TEST(ModalLoop, EscapeEndsWithCancel) {
-  ScriptedDialog dlg;
-  dlg.onInit = [](ScriptedDialog& d) { PostKey(d.GetDlgItem(IDC_ADDRESS_LIST), VK_ESCAPE); };
-  EXPECT_EQ(IDCANCEL, dlg.DoModal());
-  EXPECT_EQ(nullptr, dlg.m_hWnd);
-}
-
-TEST(ModalLoop, CloseBoxEndsWithCancel) {
-  ScriptedDialog dlg;
-  dlg.onInit = [](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); };
-  EXPECT_EQ(IDCANCEL, dlg.DoModal());
-}
-
-TEST(ModalLoop, OnOkAndOnCancelGiveTheirResults) {
-  ScriptedDialog ok;
-  ok.onInit = [](ScriptedDialog& d) { d.OnOK(); };
-  EXPECT_EQ(IDOK, ok.DoModal());
-  ScriptedDialog cancel;
-  cancel.onInit = [](ScriptedDialog& d) { d.OnCancel(); };
-  EXPECT_EQ(IDCANCEL, cancel.DoModal());
-}
-
-TEST(ModalLoop, EndDialogFromPostedMessageWakesTheLoop) {
-  // The loop must not sleep in GetMessage after an EndDialog made inside a
-  // sent message: ending from a timer proves it returns without more input.
-  ScriptedDialog dlg;
-  dlg.onInit = [](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); };
-  struct TimerDialog : ScriptedDialog {
-    BEGIN_MSG_MAP(TimerDialog)
-    MESSAGE_HANDLER(WM_TIMER, OnTimer)
-    CHAIN_MSG_MAP(CDialog)
-    END_MSG_MAP()
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
-      KillTimer(m_hWnd, 7);
-      EndDialog(42);
-      return 0;
-    }
-  } timed;
-  timed.onInit = dlg.onInit;
-  DWORD start = GetTickCount();
-  EXPECT_EQ(42, timed.DoModal());
-  EXPECT_LT(GetTickCount() - start, 2000u);
-}
-
-TEST(ModalLoop, PreTranslateSeesKeysFirstAndCanConsumeThem) {
-  ScriptedDialog dlg;
-  dlg.consumeEnter = true;
-  dlg.onInit = [](ScriptedDialog& d) {
-    HWND list = d.GetDlgItem(IDC_ADDRESS_LIST);
-    // Enter would end the dialog with IDOK through the dialog navigation;
-    // consumed here, it does nothing, and Escape then ends it.
-    PostKey(list, VK_RETURN);
-    PostKey(list, VK_ESCAPE);
-  };
-  EXPECT_EQ(IDCANCEL, dlg.DoModal());
-  ASSERT_EQ(2u, dlg.keysSeen.size());
-  EXPECT_EQ(static_cast<UINT>(VK_RETURN), dlg.keysSeen[0]);
-  EXPECT_EQ(static_cast<UINT>(VK_ESCAPE), dlg.keysSeen[1]);
-}
-
-TEST(ModalLoop, EnterWithoutConsumingEndsWithOk) {
-  // The start-up template has no default button: Enter means IDOK.
-  ScriptedDialog dlg;
-  dlg.onInit = [](ScriptedDialog& d) { PostKey(d.GetDlgItem(IDC_PORT), VK_RETURN); };
-  EXPECT_EQ(IDOK, dlg.DoModal());
-}
-
-TEST(DataExchange, BindsControlsInTheOrderGiven) {
-  ScriptedDialog dlg;
-  HWND leave = nullptr, ok = nullptr;
-  dlg.onInit = [&](ScriptedDialog& d) {
-    leave = d.m_btnLeave.m_hWnd;
-    ok = d.m_btnOk.m_hWnd;
-    EXPECT_EQ(&d.m_btnOk, CWnd::FromHandlePermanent(d.GetDlgItem(IDC_OK)));
-    d.OnCancel();
-  };
-  dlg.DoModal();
-  EXPECT_NE(nullptr, leave);
-  EXPECT_NE(nullptr, ok);
-  EXPECT_EQ((std::vector<int>{IDC_LEAVE, IDC_OK}), dlg.bound);
-  // The window is gone, and so are the bindings.
-  EXPECT_EQ(nullptr, dlg.m_btnOk.m_hWnd);
-}
-
-TEST(Templates, ActiveXItemsAreLeftOutWhenNoContainerHostsThem) {
+TEST(Templates, ActiveXItemsAreLeftOutWithoutAContainerAndParsingLosesNothing) {
   ScriptedDialog dlg(IDD_VELODVR_DIALOG);
-  bool hasControl = true;
-  dlg.onInit = [&](ScriptedDialog& d) {
-    hasControl = d.GetDlgItem(IDC_DVROCX) != nullptr;
-    EXPECT_NE(nullptr, d.GetDlgItem(IDC_EXIT));
+  dlg.onInit = [](ScriptedDialog& d) {
+    EXPECT_TRUE(!d.GetDlgItem(IDC_DVROCX) && d.GetDlgItem(IDC_EXIT));
     d.OnCancel();
   };
   EXPECT_EQ(IDCANCEL, dlg.DoModal());
-  EXPECT_FALSE(hasControl);
-}
-
-TEST(Templates, TemplateRoundTripsByteForByte) {
-  // Building the template again without dropping anything gives the
-  // resource's own bytes: the parser loses nothing.
   for (UINT id : {IDD_INIT, IDD_VELODVR_DIALOG, IDD_ABOUTBOX}) {
     HRSRC h = FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
-    ASSERT_NE(nullptr, h) << id;
     const BYTE* p = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, h)));
     std::vector<BYTE> original(p, p + SizeofResource(nullptr, h));
     DialogTemplate t;
-    ASSERT_TRUE(t.Parse(original.data(), original.size()));
-    std::vector<BYTE> rebuilt = t.Build(false);
-    while (original.size() % 4) original.push_back(0);
-    EXPECT_EQ(original, rebuilt) << id;
+    ASSERT_TRUE(t.Parse(original.data(), original.size())) << id;
+    original.resize((original.size() + 3) & ~size_t{3});
+    EXPECT_EQ(original, t.Build(false)) << id;
   }
-}
-
-TEST(MessageBoxes, ScriptRecordsTextCaptionAndButtons) {
-  std::vector<MessageBoxCall> calls;
-  SetMessageBoxScript([&](const MessageBoxCall& c) {
-    calls.push_back(c);
-    return IDNO;
-  });
-  EXPECT_EQ(IDNO, AfxMessageBox("hello"));
-  CWnd none;
-  EXPECT_EQ(IDNO, none.MessageBox("text", "Stop", MB_YESNO));
-  SetMessageBoxScript(nullptr);
-  ASSERT_EQ(2u, calls.size());
-  EXPECT_EQ("hello", calls[0].text);
-  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), calls[0].type);
-  EXPECT_EQ("Stop", calls[1].caption);
-  // A box owned by a window keeps exactly the type asked for: no icon added.
-  EXPECT_EQ(static_cast<UINT>(MB_YESNO), calls[1].type);
-}
-
-TEST(MessageBoxes, StringIdLoadsTheText) {
-  std::vector<MessageBoxCall> calls;
-  SetMessageBoxScript([&](const MessageBoxCall& c) {
-    calls.push_back(c);
-    return IDOK;
-  });
-  AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK, static_cast<UINT>(-1));
-  SetMessageBoxScript(nullptr);
-  ASSERT_EQ(1u, calls.size());
-  EXPECT_EQ("Windows 通信端口初始化失败。", calls[0].text);
 }
 
 int WINAPI FailingStartup(WORD, LPWSADATA) { return WSASYSNOTREADY; }
 
-TEST(Sockets, StartupAndItsFailureSeam) {
+TEST(Services, MessageBoxesSocketsAndTheFileDialogHaveTheirSeams) {
+  std::vector<MessageBoxCall> calls;
+  SetMessageBoxScript([&](const MessageBoxCall& c) { return calls.push_back(c), IDNO; });
+  EXPECT_EQ(IDNO, AfxMessageBox("hello"));
+  EXPECT_EQ(IDNO, CWnd().MessageBox("text", "Stop", MB_YESNO));
+  AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK, static_cast<UINT>(-1));
+  SetMessageBoxScript(nullptr);
+  ASSERT_EQ(3u, calls.size());
+  EXPECT_TRUE(calls[0].text == "hello" && calls[0].type == static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  EXPECT_TRUE(calls[1].caption == "Stop" && calls[1].type == MB_YESNO) << "a window's box keeps its type";
+  EXPECT_EQ("Windows 通信端口初始化失败。", calls[2].text);
   EXPECT_TRUE(AfxSocketInit());
   SetSocketStartupForTest(&FailingStartup);
   EXPECT_FALSE(AfxSocketInit());
   SetSocketStartupForTest(nullptr);
-}
-
-TEST(FileDialog, FilterAndScriptedAnswer) {
   CFileDialog dlg(TRUE, nullptr, nullptr, 0, "(*.ocx)|*.ocx|(*.dll)|*.dll|all file|*.*||");
   EXPECT_EQ(std::string("(*.ocx)\0*.ocx\0(*.dll)\0*.dll\0all file\0*.*\0\0\0", 43), dlg.GetSystemFilter());
-  SetFileDialogScript([](const CFileDialog&, std::string* path) {
-    *path = "C:\\some\\folder\\Lib.dll";
-    return static_cast<INT_PTR>(IDOK);
-  });
+  SetFileDialogScript([](const CFileDialog&, std::string* path) { return *path = "C:\\a\\Lib.dll", INT_PTR{IDOK}; });
   EXPECT_EQ(IDOK, dlg.DoModal());
   SetFileDialogScript(nullptr);
-  EXPECT_EQ("Lib.dll", dlg.GetFileName());
-  EXPECT_EQ("C:\\some\\folder\\Lib.dll", dlg.GetPathName());
+  EXPECT_TRUE(dlg.GetFileName() == "Lib.dll" && dlg.GetPathName() == "C:\\a\\Lib.dll");
 }
 
 }  // namespace

@@ -1,0 +1,341 @@
+// DvrOcx.ocx in process: a COM object from its payload file, hosted by the
+// program's container, connected to loopback listeners that stand in for the
+// recorder, registered by regsvr32; and the libraries beside it.
+#include <winsock2.h>
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+#include <algorithm>
+
+#include "components/common/dvrocx_ids.h"
+#include "framework/afx.h"
+#include "framework/occ.h"
+#include "tests/support/support.h"
+
+namespace {
+
+template <typename Fn>
+Fn Proc(HMODULE m, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
+}
+std::string Payload(const std::string& file) {
+  char exe[MAX_PATH * 2] = "", full[MAX_PATH * 2] = "";
+  GetModuleFileNameA(nullptr, exe, sizeof(exe));
+  std::string path(exe);
+  GetFullPathNameA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file).c_str(),
+                   sizeof(full), full, nullptr);
+  return full;
+}
+HMODULE g_ocx = nullptr;  // its class is offered to this process only (main)
+HRESULT CanUnloadNow() { return Proc<HRESULT(STDAPICALLTYPE*)()>(g_ocx, "DllCanUnloadNow")(); }
+template <typename T>
+T* Create(REFIID iid, T* p = nullptr) {
+  return CoCreateInstance(CLSID_DvrOcx, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&p)), p;
+}
+
+VARIANT V(const wchar_t* s) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = SysAllocString(s); return v; }
+VARIANT V(VARTYPE vt, LONG n) { VARIANT v{}; v.vt = vt; if (vt == VT_I2) v.iVal = static_cast<SHORT>(n); else v.lVal = n; return v; }
+// IDispatch::Invoke with the arguments in reading order; the result as text.
+HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std::wstring* out = nullptr) {
+  std::reverse(args.begin(), args.end());
+  DISPID put = DISPID_PROPERTYPUT;
+  const UINT isPut = flags == DISPATCH_PROPERTYPUT;
+  DISPPARAMS p{args.data(), isPut ? &put : nullptr, static_cast<UINT>(args.size()), isPut};
+  VARIANT r{};
+  HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &p, &r, nullptr, nullptr);
+  if (out && SUCCEEDED(VariantChangeType(&r, &r, 0, VT_BSTR))) *out = r.bstrVal ? r.bstrVal : L"";
+  VariantClear(&r);
+  for (VARIANT& v : args) VariantClear(&v);
+  return hr;
+}
+std::wstring Get(IDispatch* d, DISPID id) {
+  std::wstring s = L"?";
+  return Call(d, id, DISPATCH_PROPERTYGET, {}, &s), s;
+}
+std::wstring SetDevice(IDispatch* d, const wchar_t* address, VARIANT port, HRESULT* hr = nullptr) {
+  std::wstring r;
+  HRESULT h = Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {V(address), port}, &r);
+  return hr ? *hr = h, r : r;
+}
+
+TEST(DvrOcx, NamesPropertiesAndTheArgumentsOfSetDeviceIPandPort) {
+  IDispatch* d = Create<IDispatch>(IID_IDispatch);
+  wchar_t method[] = L"setdeviceipandport", port[] = L"DevicePort", ip[] = L"deviceIP", enabled[] = L"Enabled";
+  LPOLESTR names[] = {method, port, ip, enabled};
+  DISPID ids[3] = {};
+  EXPECT_EQ(S_OK, d->GetIDsOfNames(IID_NULL, names, 3, 0, ids));  // parameter names by position
+  EXPECT_EQ((std::vector<DISPID>{DISPID_DVROCX_SETDEVICEIPANDPORT, 1, 0}), std::vector<DISPID>(ids, ids + 3));
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, d->GetIDsOfNames(IID_NULL, names + 3, 1, 0, ids));
+  EXPECT_EQ(S_OK, Call(d, DISPID_DVROCX_DEVICEIP, DISPATCH_PROPERTYPUT, {V(L"192.168.1.64")}));
+  EXPECT_EQ(S_OK, Call(d, DISPID_DVROCX_DEVICEPORT, DISPATCH_PROPERTYPUT, {V(L"8000")}));
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, Call(d, DISPID_DVROCX_DEVICEPORT, DISPATCH_PROPERTYPUT, {V(L"port")}));
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Call(d, DISPID_ENABLED, DISPATCH_PROPERTYPUT, {V(VT_BOOL, 0)}));
+  // With port 0 a good address answers 2, a bad one 1; nothing connects.
+  for (const wchar_t* good : {L"255.255.255.255", L" 10.0.0.1 ", L"localhost"})
+    EXPECT_EQ(L"2", SetDevice(d, good, V(VT_I4, 0))) << good;
+  for (const wchar_t* bad : {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"",
+                             L"not an address!"})
+    EXPECT_EQ(L"1", SetDevice(d, bad, V(VT_I4, 0))) << bad;
+  // The port: a short read as unsigned, or a long in the range of either reading.
+  struct { VARTYPE vt; LONG port; HRESULT hr; } const ports[] = {
+      {VT_I2, -25536, S_OK}, {VT_I4, 65535, S_OK}, {VT_I4, -32768, S_OK}, {VT_I4, 65536, DISP_E_OVERFLOW},
+      {VT_I4, -32769, DISP_E_OVERFLOW}};
+  for (const auto& row : ports) {
+    HRESULT hr = E_FAIL;
+    SetDevice(d, L"300.1.2.3", V(row.vt, row.port), &hr);
+    EXPECT_EQ(row.hr, hr) << row.port;
+  }
+  EXPECT_EQ(L"192.168.1.64", Get(d, DISPID_DVROCX_DEVICEIP));  // refused calls keep what was there
+  EXPECT_EQ(L"8000", Get(d, DISPID_DVROCX_DEVICEPORT));
+  EXPECT_EQ(S_FALSE, CanUnloadNow());  // the module stays while an object lives
+  d->Release();
+  EXPECT_EQ(S_OK, CanUnloadNow());
+}
+
+std::vector<BYTE> State(DWORD w0, DWORD version, DWORD cx, DWORD cy, DWORD w4, size_t cut = 20) {
+  std::vector<BYTE> b;
+  for (DWORD w : {w0, version, cx, cy, w4})
+    for (int i = 0; i < 32; i += 8) b.push_back(static_cast<BYTE>(w >> i));
+  return b.resize(cut), b;
+}
+
+TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
+  IPersistStreamInit* ps = Create<IPersistStreamInit>(IID_IPersistStreamInit);
+  IOleObject* ole = nullptr;
+  ASSERT_EQ(S_OK, ps->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)));
+  const DWORD V1 = 0x00010000;
+  struct { std::vector<BYTE> bytes; LONG cx; } const rows[] = {  // cx 0: refused
+      {State(0, V1, 10000, 5000, 0), 10000}, {State(0, V1, 26564, 16563, 0, 12), 0}, {State(0, V1, 1, 1, 0, 19), 0},
+      {{}, 0}, {State(0, 0x20000, 26564, 16563, 0), 0}, {State(7, V1, 26564, 16563, 0), 0},
+      {State(0, V1, 26564, 16563, 1), 0}, {State(0, V1, 0, 16563, 0), 0},
+      {State(0, V1, static_cast<DWORD>(-5), 16563, 0), 0}, {State(0, V1, 26564, 0x7FFFFFFF, 0), 0},
+      {State(0, V1, 1000000, 1000000, 0), 1000000}, {State(0, V1, 26564, 16563, 0), 26564}};
+  IStream* s = nullptr;
+  LARGE_INTEGER zero{};
+  ULARGE_INTEGER at{};
+  for (const auto& row : rows) {
+    SIZEL before{}, after{};
+    ole->GetExtent(DVASPECT_CONTENT, &before);
+    std::vector<BYTE> bytes = row.bytes;
+    if (bytes.size() == 20) bytes.insert(bytes.end(), {0xDE, 0xAD});  // someone else's bytes follow
+    CreateStreamOnHGlobal(nullptr, TRUE, &s);
+    s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    s->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(row.cx != 0, SUCCEEDED(ps->Load(s))) << row.bytes.size();
+    s->Seek(zero, STREAM_SEEK_CUR, &at);
+    EXPECT_EQ(std::min<size_t>(20, bytes.size()), at.QuadPart);  // not a byte more
+    s->Release();
+    ole->GetExtent(DVASPECT_CONTENT, &after);
+    EXPECT_EQ(row.cx ? row.cx : before.cx, after.cx);
+  }
+  SIZEL size{12000, 9000};
+  EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &size));
+  EXPECT_EQ(S_OK, ps->IsDirty());
+  CreateStreamOnHGlobal(nullptr, TRUE, &s);
+  EXPECT_EQ(S_OK, ps->Save(s, TRUE));
+  std::vector<BYTE> saved(24);
+  ULONG got = 0;
+  s->Seek(zero, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(State(0, V1, 12000, 9000, 0), (s->Read(saved.data(), 24, &got), saved.resize(got), saved));
+  EXPECT_EQ(S_FALSE, ps->IsDirty());
+  s->Release(), ole->Release(), ps->Release();
+}
+
+// The control hosted by the program's container in a window of its own.
+struct Hosted {
+  HWND parent = CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 900, 600, 0, 0, 0, 0);
+  COleControlSite* site = nullptr;
+  IDispatch* d = nullptr;
+  Hosted() {
+    EXPECT_EQ(S_OK, CreateControl(CLSID_DvrOcx, "", WS_VISIBLE, RECT{10, 20, 810, 520}, parent, 1011, &site));
+    if (site) site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+  }
+  ~Hosted() { Close(), DestroyWindow(parent); }
+  void Close() { if (d) d->Release(), site->Destroy(), d = nullptr; }
+  std::string Status() const {
+    char t[512] = "";
+    return GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t)), t;
+  }
+  void Click(int id) const { SendMessageA(GetDlgItem(site->GetControlWindow(), id), BM_CLICK, 0, 0); }
+  bool WaitFor(const std::string& s) const { return vt::PumpUntil([&] { return Status() == s; }, 8000); }
+};
+const int kSimplified = 3001, kEnglish = 3002, kTraditional = 3003;
+
+TEST(DvrOcx, LanguageButtonsRewordTheStatusLineFromTheControlsOwnFolder) {
+  WritePrivateProfileStringA("Language", "Lang", "1", ".\\QlUserCfg.ini");  // the program's settings file
+  // A library of the same name in the current folder is never used.
+  ASSERT_TRUE(CopyFileA(Payload("DvrOcxChn.dll").c_str(), ".\\DvrOcxChs.dll", FALSE));
+  {
+    Hosted h;
+    EXPECT_EQ("未连接，等待录像机地址。", h.Status());
+    h.Click(kTraditional);
+    EXPECT_EQ("未連線，等待錄影機位址。", h.Status());
+    SetDevice(h.d, L"300.1.2.3", V(VT_I2, 8000));
+    EXPECT_EQ("無效的錄影機位址：300.1.2.3", h.Status());
+    h.Click(kEnglish);
+    EXPECT_EQ("Invalid recorder address: 300.1.2.3", h.Status());
+  }
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, ".\\QlUserCfg.ini");
+  DeleteFileA(".\\QlUserCfg.ini"), DeleteFileA(".\\DvrOcxChs.dll");
+  EXPECT_EQ(S_OK, CanUnloadNow());
+}
+
+// A listener on 127.0.0.1 (port 0: any free one), not blocking.
+struct Listener {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  USHORT port = 0;
+  Listener() {
+    sockaddr_in a{AF_INET, 0, {}, {}};
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof(a);
+    u_long nb = 1;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), len) || listen(s, 4) || ioctlsocket(s, FIONBIO, &nb)) return;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~Listener() { closesocket(s); }
+  SOCKET Accept() {
+    SOCKET c = INVALID_SOCKET;
+    return vt::PumpUntil([&] { return (c = accept(s, nullptr, nullptr)) != INVALID_SOCKET; }, 8000), c;
+  }
+};
+bool PeerClosed(SOCKET c, DWORD ms, u_long nb = 1) {
+  return ioctlsocket(c, FIONBIO, &nb), vt::PumpUntil([&] { char b; return recv(c, &b, 1, 0) == 0; }, ms);
+}
+std::string At(USHORT port) { return "127.0.0.1:" + std::to_string(port); }
+
+TEST(DvrOcxNetwork, ConnectsReportsReplacesAndLetsGoOfItsConnection) {
+  Hosted h;
+  const USHORT closed = Listener().port;  // free a moment ago, closed now
+  EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I4, closed)));
+  const std::string code = std::to_string(WSAECONNREFUSED);
+  EXPECT_TRUE(h.WaitFor("Cannot connect to " + At(closed) + ": connection refused (error " + code + ")"))
+      << h.Status();
+  h.Click(kTraditional);
+  EXPECT_EQ("無法連線 " + At(closed) + "：連線被拒絕（錯誤 " + code + "）", h.Status());
+  h.Click(kEnglish);
+  Listener first, second;
+  EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I2, static_cast<SHORT>(first.port))));
+  SOCKET a = first.Accept();
+  EXPECT_TRUE(h.WaitFor("Connected to " + At(first.port))) << h.Status();
+  send(a, "hello", 5, 0);  // what the recorder says does not disturb
+  vt::PumpFor(200);
+  EXPECT_EQ(L"0", SetDevice(h.d, L"localhost", V(VT_I4, second.port)));
+  SOCKET b = second.Accept();
+  EXPECT_TRUE(PeerClosed(a, 8000)) << "the first connection stays open";
+  EXPECT_TRUE(h.WaitFor("Connected to localhost:" + std::to_string(second.port))) << h.Status();
+  EXPECT_EQ(L"1", SetDevice(h.d, L"300.1.2.3", V(VT_I4, second.port)));  // refused: the connection stays
+  EXPECT_FALSE(PeerClosed(b, 300));
+  EXPECT_EQ(L"localhost", Get(h.d, DISPID_DVROCX_DEVICEIP));
+  closesocket(b);
+  EXPECT_TRUE(h.WaitFor("The recorder localhost:" + std::to_string(second.port) + " closed the connection"))
+      << h.Status();
+  Listener third;
+  SetDevice(h.d, L"127.0.0.1", V(VT_I4, third.port));
+  SOCKET c = third.Accept();
+  EXPECT_TRUE(h.WaitFor("Connected to " + At(third.port)));
+  h.Close();  // a closed control holds no connection
+  EXPECT_TRUE(PeerClosed(c, 8000));
+  closesocket(a), closesocket(c);
+}
+
+// A companion names itself through VeloComponentInfo; a language library
+// holds every text of the control's own English table, translated.
+TEST(Payloads, LibrariesNameThemselvesAndTheLanguageLibrariesAreComplete) {
+  WIN32_FIND_DATAA f;
+  HANDLE find = FindFirstFileA(Payload("*.dll").c_str(), &f);
+  int companions = 0;
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &f)) {
+    HMODULE m = LoadLibraryA(Payload(f.cFileName).c_str());
+    char buf[64], small[8] = "xxxxxxx";
+    if (auto info = Proc<int(WINAPI*)(char*, int)>(m, "VeloComponentInfo")) {
+      const std::string expected = f.cFileName + std::string(" 1.0.0.1");
+      EXPECT_EQ(static_cast<int>(expected.size()), info(buf, sizeof(buf)));
+      EXPECT_EQ(expected, buf);
+      EXPECT_TRUE(info(small, sizeof(small)) == -static_cast<int>(expected.size() + 1) && small[0] == 'x');
+      ++companions;
+    }
+    FreeLibrary(m);
+  }
+  EXPECT_GT(companions, 0);
+  FindClose(find);
+  for (const char* lang : {"DvrOcxChs.dll", "DvrOcxChn.dll"}) {
+    HMODULE texts = LoadLibraryExA(Payload(lang).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    wchar_t english[256], other[256];
+    for (UINT id = 1; id < 1000; ++id) {
+      if (LoadStringW(g_ocx, id, english, 256) <= 0) continue;
+      EXPECT_STRNE(english, (other[0] = 0, LoadStringW(texts, id, other, 256), other)) << lang << " " << id;
+    }
+    FreeLibrary(texts);
+  }
+}
+
+// A value under HKEY_CLASSES_ROOT, or in one registry view of it.
+std::string RegValue(const std::string& key, const char* name = nullptr, REGSAM view = 0) {
+  HKEY k;
+  char v[MAX_PATH * 2] = "";
+  DWORD n = sizeof(v);
+  if ((view ? RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("Software\\Classes\\" + key).c_str(), 0, KEY_READ | view, &k)
+            : RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k)) != ERROR_SUCCESS)
+    return "(none)";
+  LONG r = RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(v), &n);
+  return RegCloseKey(k), r == ERROR_SUCCESS ? v : "";
+}
+
+// Wine's regsvr32 registers a copy where a process of our word size looks
+// (a 32-bit one under Wow6432Node), and takes away exactly what it wrote.
+TEST(DvrOcxRegistration, Regsvr32RegistersACopyAndUnregistersIt) {
+  vt::TempDir dir("velo-reg");
+  const std::string copy = dir / "DvrOcx.ocx", cls = std::string("CLSID\\") + kDvrOcxClsidText;
+  ASSERT_TRUE(CopyFileA(Payload("DvrOcx.ocx").c_str(), copy.c_str(), FALSE));
+  char sys[MAX_PATH];
+  GetSystemDirectoryA(sys, MAX_PATH);
+  auto regsvr32 = [&](const std::string& args) {
+    vt::Process p;
+    DWORD code = 99;
+    EXPECT_TRUE(p.Start(std::string(sys) + "\\regsvr32.exe", args) && p.WaitExit(60000, &code));
+    return code;
+  };
+  ASSERT_EQ(0u, regsvr32("/s \"" + copy + "\""));
+  const REGSAM ours = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  EXPECT_EQ(0, lstrcmpiA(copy.c_str(), RegValue(cls + "\\InprocServer32", nullptr, ours).c_str()));
+  EXPECT_EQ("(none)", RegValue(cls + "\\InprocServer32", nullptr, ours ^ (KEY_WOW64_32KEY | KEY_WOW64_64KEY)));
+  EXPECT_EQ("Apartment", RegValue(cls + "\\InprocServer32", "ThreadingModel"));
+  EXPECT_EQ("", RegValue(cls + "\\Control"));  // containers list it as a control
+  CLSID clsid{};
+  EXPECT_EQ(S_OK, CLSIDFromProgID(L"DVROCX.DvrOcxCtrl.1", &clsid));
+  EXPECT_TRUE(IsEqualCLSID(CLSID_DvrOcx, clsid));
+  ITypeLib* tl = nullptr;
+  ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_DvrOcxLib, 1, 0, LOCALE_NEUTRAL, &tl));
+  tl->Release();
+  HKEY foreign;  // someone else's key under the class survives
+  RegCreateKeyA(HKEY_CLASSES_ROOT, (cls + "\\Implemented Categories").c_str(), &foreign), RegCloseKey(foreign);
+  EXPECT_EQ(0u, regsvr32("/u /s \"" + copy + "\""));
+  EXPECT_EQ(0u, regsvr32("/u /s \"" + copy + "\""));  // twice is no error
+  EXPECT_EQ("", RegValue(cls + "\\Implemented Categories"));
+  EXPECT_EQ("(none)", RegValue(cls + "\\InprocServer32"));
+  EXPECT_EQ("(none)", RegValue(kDvrOcxProgId));
+  EXPECT_NE(S_OK, LoadRegTypeLib(LIBID_DvrOcxLib, 1, 0, LOCALE_NEUTRAL, &tl));
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, cls.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  OleInitialize(nullptr);
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  g_ocx = LoadLibraryA(Payload("DvrOcx.ocx").c_str());
+  IClassFactory* f = nullptr;
+  DWORD cookie = 0;
+  auto get = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(g_ocx, "DllGetClassObject");
+  if (!get || FAILED(get(CLSID_DvrOcx, IID_IClassFactory, reinterpret_cast<void**>(&f))) ||
+      FAILED(CoRegisterClassObject(CLSID_DvrOcx, f, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
+    return 2;
+  vt::TempDir cwd("velo-ocx");  // no one else's settings file
+  SetCurrentDirectoryA(cwd.path().c_str());
+  const int result = RUN_ALL_TESTS();
+  SetCurrentDirectoryA("\\");
+  return CoRevokeClassObject(cookie), f->Release(), result;
+}
