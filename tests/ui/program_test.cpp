@@ -16,44 +16,6 @@ namespace {
 
 const char kControlKey[] = "CLSID\\{9B479D7B-916A-45B0-B042-D42865A60E21}\\InprocServer32";
 
-// A TCP listener on 127.0.0.1 at a port the system chooses.
-class Listener {
- public:
-  Listener() {
-    WSADATA d;
-    WSAStartup(MAKEWORD(2, 2), &d);
-    s_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    listen(s_, 4);
-    int len = sizeof(a);
-    getsockname(s_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-  }
-  ~Listener() {
-    closesocket(s_);
-    WSACleanup();
-  }
-  int port() const { return port_; }
-  bool Accept(DWORD ms) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s_, &set);
-    timeval tv{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000 * 1000)};
-    if (select(0, &set, nullptr, nullptr, &tv) != 1) return false;
-    SOCKET c = accept(s_, nullptr, nullptr);
-    if (c == INVALID_SOCKET) return false;
-    closesocket(c);
-    return true;
-  }
-
- private:
-  SOCKET s_;
-  int port_ = 0;
-};
-
 std::string Text(HWND h) {
   wchar_t buf[512] = L"";
   if (!SendMessageTimeoutW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr))
@@ -101,15 +63,14 @@ bool MessageBoxText(HWND h, std::string* text) {
 }
 
 // Answers each message box of the program with OK, in turn, until a window
-// captioned `caption` shows; returns it (null when none came or the program
+// that `wanted` shows; returns it (null when none came or the program
 // ended). The texts of the boxes are collected in order; a box is read once
 // and its window must be gone before the next one is looked for.
-HWND AnswerBoxesUntil(vt::Process& p, const char* caption, std::vector<std::string>* texts) {
+HWND AnswerBoxesUntil(vt::Process& p, bool (*wanted)(HWND), std::vector<std::string>* texts) {
   HWND found = nullptr, answered = nullptr;
   vt::PumpUntil(
       [&] {
         if (answered && IsWindow(answered) && IsWindowVisible(answered)) return false;
-        answered = nullptr;
         for (HWND h : Windows(p.pid())) {
           std::string text;
           if (MessageBoxText(h, &text)) {
@@ -118,7 +79,7 @@ HWND AnswerBoxesUntil(vt::Process& p, const char* caption, std::vector<std::stri
             answered = h;
             return false;
           }
-          if (Text(h) == caption) found = h;
+          if (wanted(h)) found = h;
         }
         return found || !p.Running();
       },
@@ -126,17 +87,8 @@ HWND AnswerBoxesUntil(vt::Process& p, const char* caption, std::vector<std::stri
   return found;
 }
 
-HWND WaitViewer(vt::Process& p) {
-  HWND viewer = nullptr;
-  vt::PumpUntil(
-      [&] {
-        for (HWND h : Windows(p.pid()))
-          if (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW) viewer = h;
-        return viewer || !p.Running();
-      },
-      20000);
-  return viewer;
-}
+bool IsInit(HWND h) { return Text(h) == "Init"; }
+bool IsViewer(HWND h) { return GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW; }
 
 }  // namespace
 
@@ -149,22 +101,39 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
   vt::TempDir dir("program");
   ASSERT_FALSE(vt::FileExists(dir / "QlUserCfg.ini"));
 
-  Listener listener;
+  // A listener on loopback at a port the system chooses.
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int len = sizeof a;
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&a), len));
+  ASSERT_EQ(0, listen(listener, 4));
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+
   vt::Process p;
   ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path()));
   std::vector<std::string> texts;
-  HWND init = AnswerBoxesUntil(p, "Init", &texts);
+  HWND init = AnswerBoxesUntil(p, IsInit, &texts);
   ASSERT_NE(nullptr, init);
   EXPECT_EQ((std::vector<std::string>{"Register finish", "CreateFile"}), texts);
   EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, kControlKey, 0, KEY_READ, &key));
   RegCloseKey(key);
 
   SetWindowTextA(GetDlgItem(init, 1016), "127.0.0.1");
-  SetWindowTextA(GetDlgItem(init, 1007), std::to_string(listener.port()).c_str());
+  SetWindowTextA(GetDlgItem(init, 1007), std::to_string(ntohs(a.sin_port)).c_str());
   SendNotifyMessageW(GetDlgItem(init, 1022), BM_CLICK, 0, 0);
-  EXPECT_TRUE(listener.Accept(20000)) << "the control did not connect";
-  HWND viewer = WaitViewer(p);
+  fd_set pending;
+  FD_ZERO(&pending);
+  FD_SET(listener, &pending);
+  timeval tv{20, 0};
+  EXPECT_EQ(1, select(0, &pending, nullptr, nullptr, &tv)) << "the control did not connect";
+  closesocket(listener);
+  HWND viewer = AnswerBoxesUntil(p, IsViewer, &texts);
   ASSERT_NE(nullptr, viewer);
+  EXPECT_EQ(2u, texts.size()) << "a message before the viewer";
   PostMessageW(viewer, WM_CLOSE, 0, 0);
   EXPECT_TRUE(p.WaitExit(10000));
 
@@ -172,7 +141,7 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
   // the address list ends the program without any other window.
   ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path()));
   texts.clear();
-  init = AnswerBoxesUntil(p, "Init", &texts);
+  init = AnswerBoxesUntil(p, IsInit, &texts);
   ASSERT_NE(nullptr, init);
   EXPECT_TRUE(texts.empty());
   EXPECT_EQ("127.0.0.1", Text(GetDlgItem(init, 1016)));

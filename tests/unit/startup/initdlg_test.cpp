@@ -34,15 +34,11 @@ class ScriptedDlg : public CInitDlg {
   CHAIN_MSG_MAP(CInitDlg)
   END_MSG_MAP()
   LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (steps.empty()) {
-      EndDialog(-2);  // the script ran out and nothing ended the dialog
-      return 0;
-    }
+    if (steps.empty()) return EndDialog(-2), 0;  // the script ran out and nothing ended the dialog
     std::function<void()> step = steps.front();
     steps.pop_front();
     step();
-    PostMessage(WM_APP);
-    return 0;
+    return PostMessage(WM_APP), 0;
   }
   // A key pressed on the window with the focus; the modal loop gets it
   // before the next step.
@@ -53,7 +49,6 @@ class ScriptedDlg : public CInitDlg {
     ::GetDlgItemTextW(m_hWnd, id, buf, 128);
     return buf;
   }
-  HWND Focus() const { return ::GetFocus(); }
   bool FocusInList() const { return ::GetParent(::GetFocus()) == m_comboAddress.m_hWnd; }
 };
 
@@ -62,8 +57,8 @@ class ScriptedDlg : public CInitDlg {
 std::vector<DWORD> Face(HWND button, UINT id = 0) {
   BITMAPINFO bi{};
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -24, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  DWORD* bits = nullptr;
+  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
   CDC dc;
   dc.CreateCompatibleDC(nullptr);
   HGDIOBJ old = ::SelectObject(dc, bmp);
@@ -75,9 +70,8 @@ std::vector<DWORD> Face(HWND button, UINT id = 0) {
     strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
   }
   ::GdiFlush();
-  std::vector<DWORD> px(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + 80 * 24);
-  ::SelectObject(dc, old);
-  ::DeleteObject(bmp);
+  std::vector<DWORD> px(bits, bits + 80 * 24);
+  ::DeleteObject(::SelectObject(dc, old));
   return px;
 }
 
@@ -145,10 +139,7 @@ class InitDlgTest : public ::testing::Test {
   std::string Ini() const { return dir_ / "QlUserCfg.ini"; }
   void WriteLang(int lang) { vt::WriteFileBytes(Ini(), "[Language]\r\nLang=" + std::to_string(lang) + "\r\n"); }
   int Lang() const { return static_cast<int>(::GetPrivateProfileIntA("Language", "Lang", -1, Ini().c_str())); }
-  INT_PTR Run(ScriptedDlg& d) {
-    boxes.clear();
-    return d.DoModal();
-  }
+  INT_PTR Run(ScriptedDlg& d) { return boxes.clear(), d.DoModal(); }
 
   static constexpr const char* kClasses = "Software\\VeloInitDlgTest";
   vt::TempDir dir_{"initdlg"};
@@ -264,7 +255,7 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   };
   expectStep(IDC_RADIO_ENGLISH, VK_RETURN, "", "", [&] { EXPECT_TRUE(dlg.FocusInList()); });
   expectStep(IDC_ADDRESS_LIST, VK_RETURN, "", "8000", [&] {
-    EXPECT_EQ(::GetDlgItem(dlg.m_hWnd, IDC_PORT), dlg.Focus());
+    EXPECT_EQ(::GetDlgItem(dlg.m_hWnd, IDC_PORT), ::GetFocus());
     EXPECT_EQ(static_cast<LRESULT>(MAKELONG(0, 4)), ::SendDlgItemMessageA(dlg.m_hWnd, IDC_PORT, EM_GETSEL, 0, 0));
     EXPECT_TRUE(boxes.empty());
   });
