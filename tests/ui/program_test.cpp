@@ -122,8 +122,8 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
   EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, kControlKey, 0, KEY_READ, &key));
   RegCloseKey(key);
 
-  SetWindowTextA(GetDlgItem(init, 1016), "127.0.0.1");
-  SetWindowTextA(GetDlgItem(init, 1007), std::to_string(ntohs(a.sin_port)).c_str());
+  SendMessageA(GetDlgItem(init, 1016), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
+  SendMessageA(GetDlgItem(init, 1007), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::to_string(ntohs(a.sin_port)).c_str()));
   SendNotifyMessageW(GetDlgItem(init, 1022), BM_CLICK, 0, 0);
   fd_set pending;
   FD_ZERO(&pending);

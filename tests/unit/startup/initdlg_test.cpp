@@ -106,10 +106,9 @@ void ExpectLanguage(ScriptedDlg& d, const Language& l) {
   EXPECT_EQ(l.traditional, d.Text(IDC_RADIO_TRADITIONAL));
   for (int id : {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL})
     EXPECT_EQ(id == l.checked, ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED) << id;
-  for (int i = 0; i < 5; ++i) {
-    HWND b = ::GetDlgItem(d.m_hWnd, kSkinButtons[i]);
-    EXPECT_TRUE(Face(b) == Face(nullptr, l.strips[i])) << "button " << kSkinButtons[i] << " strip " << l.strips[i];
-  }
+  for (int i = 0; i < 5; ++i)
+    EXPECT_TRUE(Face(::GetDlgItem(d.m_hWnd, kSkinButtons[i])) == Face(nullptr, l.strips[i]))
+        << "button " << kSkinButtons[i] << " strip " << l.strips[i];
 }
 
 class InitDlgTest : public ::testing::Test {
