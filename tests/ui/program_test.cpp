@@ -139,7 +139,7 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
 
   // The next start: nothing to install, the stored address shown; Escape in
   // the address list ends the program without any other window.
-  ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path()));
+  ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path())) << GetLastError();
   texts.clear();
   init = AnswerBoxesUntil(p, IsInit, &texts);
   ASSERT_NE(nullptr, init);
