@@ -1,0 +1,268 @@
+// The start-up dialog in this process, made from the program's own template,
+// strips and strings: it runs modally, and each step of a test runs from
+// inside its modal loop, after everything posted before it was handled.
+// Message boxes are scripted; the settings file lives in a scratch folder
+// that is the current folder; the control counts as registered through a
+// class key of this process alone, so opening installs nothing.
+#include "ui/startup/initdlg.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/msgbox.h"
+#include "installer/installer.h"
+#include "res/resource.h"
+#include "tests/support/support.h"
+
+namespace {
+
+class ScriptedDlg : public CInitDlg {
+ public:
+  std::deque<std::function<void()>> steps;
+
+  BOOL OnInitDialog() override {
+    BOOL r = CInitDlg::OnInitDialog();
+    PostMessage(WM_APP);
+    return r;
+  }
+  BEGIN_MSG_MAP(ScriptedDlg)
+  MESSAGE_HANDLER(WM_APP, OnStep)
+  CHAIN_MSG_MAP(CInitDlg)
+  END_MSG_MAP()
+  LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
+    if (steps.empty()) return EndDialog(-2), 0;  // the script ran out and nothing ended the dialog
+    std::function<void()> step = steps.front();
+    steps.pop_front();
+    step();
+    return PostMessage(WM_APP), 0;
+  }
+  // A key pressed on the window with the focus; the modal loop gets it
+  // before the next step.
+  void Key(UINT vk) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, vk, 0); }
+  void Click(int id) { ::SendMessageA(::GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
+  std::wstring Text(int id) {
+    wchar_t buf[128] = L"";
+    ::GetDlgItemTextW(m_hWnd, id, buf, 128);
+    return buf;
+  }
+  bool FocusInList() const { return ::GetParent(::GetFocus()) == m_comboAddress.m_hWnd; }
+};
+
+// What the button paints when asked (WM_PRINTCLIENT brings WM_DRAWITEM), or
+// what frame 0 of strip id gives, on the same background.
+std::vector<DWORD> Face(HWND button, UINT id = 0) {
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -24, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  DWORD* bits = nullptr;
+  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+  CDC dc;
+  dc.CreateCompatibleDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, bmp);
+  if (button) {
+    ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
+  } else {
+    CBitmapStrip strip;
+    strip.Load(id);
+    strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
+  }
+  ::GdiFlush();
+  std::vector<DWORD> px(bits, bits + 80 * 24);
+  ::DeleteObject(::SelectObject(dc, old));
+  return px;
+}
+
+const int kSkinButtons[5] = {IDC_DELETE, IDC_OK, IDC_LEAVE, IDC_REGISTER, IDC_UNREGISTER};
+
+// What each stored language shows: labels, language buttons, the checked
+// one, and the strips of the five skin buttons.
+struct Language {
+  int lang;
+  const wchar_t *address, *port, *simplified, *english, *traditional;
+  int checked;
+  UINT strips[5];
+};
+const Language kLanguages[] = {
+    {0, L"IP Address:", L"Port:", L"Simplified(简体中文)", L"English(英语)", L"Traditional(繁體中文)",
+     IDC_RADIO_ENGLISH, {156, 159, 162, 165, 169}},
+    {1, L"IP地址:", L"端口:", L"简体中文(Simplified)", L"英语(English)", L"繁体中文(Traditional)",
+     IDC_RADIO_SIMPLIFIED, {158, 160, 163, 168, 171}},
+    {2, L"IP地址:", L"端口:", L"簡體中文(Simplified)", L"英語(English)", L"繁體中文(Traditional)",
+     IDC_RADIO_TRADITIONAL, {157, 161, 164, 167, 170}},
+    // An unknown language keeps the template's texts, checks nothing and
+    // gives the buttons no strip.
+    {7, L"IP Address:", L"Port:", L"简体中文", L"English", L"繁体中文", 0, {}},
+};
+
+void ExpectLanguage(ScriptedDlg& d, const Language& l) {
+  SCOPED_TRACE(::testing::Message() << "language " << l.lang);
+  EXPECT_EQ(l.address, d.Text(IDC_LABEL_ADDRESS));
+  EXPECT_EQ(l.port, d.Text(IDC_LABEL_PORT));
+  EXPECT_EQ(l.simplified, d.Text(IDC_RADIO_SIMPLIFIED));
+  EXPECT_EQ(l.english, d.Text(IDC_RADIO_ENGLISH));
+  EXPECT_EQ(l.traditional, d.Text(IDC_RADIO_TRADITIONAL));
+  for (int id : {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL})
+    EXPECT_EQ(id == l.checked, ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED) << id;
+  for (int i = 0; i < 5; ++i)
+    EXPECT_TRUE(Face(::GetDlgItem(d.m_hWnd, kSkinButtons[i])) == Face(nullptr, l.strips[i]))
+        << "button " << kSkinButtons[i] << " strip " << l.strips[i];
+}
+
+class InitDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::GetCurrentDirectoryA(MAX_PATH, oldDir_);
+    ASSERT_TRUE(::SetCurrentDirectoryA(dir_.path().c_str()));
+    char exe[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                               &classes_, nullptr));
+    ::RegSetValueA(classes_, kControlServerKey, REG_SZ, exe, 0);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_));
+    ASSERT_EQ(1, IsControlRegistered());
+    SetMessageBoxScript([this](const MessageBoxCall& call) {
+      boxes.push_back(call.text);
+      return IDOK;
+    });
+  }
+  void TearDown() override {
+    SetMessageBoxScript(nullptr);
+    ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    ::RegCloseKey(classes_);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kClasses);
+    ::SetCurrentDirectoryA(oldDir_);
+  }
+  std::string Ini() const { return dir_ / "QlUserCfg.ini"; }
+  void WriteLang(int lang) { vt::WriteFileBytes(Ini(), "[Language]\r\nLang=" + std::to_string(lang) + "\r\n"); }
+  int Lang() const { return static_cast<int>(::GetPrivateProfileIntA("Language", "Lang", -1, Ini().c_str())); }
+  INT_PTR Run(ScriptedDlg& d) { return boxes.clear(), d.DoModal(); }
+
+  static constexpr const char* kClasses = "Software\\VeloInitDlgTest";
+  vt::TempDir dir_{"initdlg"};
+  char oldDir_[MAX_PATH] = "";
+  HKEY classes_ = nullptr;
+  std::vector<std::string> boxes;
+};
+
+}  // namespace
+
+// Opening: the stored language's texts and strips (a first start creates the
+// settings file and shows English), the focus in the address list's edit
+// field, the hidden buttons hidden; Escape ends the dialog.
+TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
+  for (int row = -1; row < 4; ++row) {
+    const Language& l = kLanguages[row < 0 ? 0 : row];
+    SCOPED_TRACE(row);
+    ScriptedDlg dlg;
+    if (row < 0)
+      ::DeleteFileA(Ini().c_str());
+    else
+      WriteLang(l.lang);
+    dlg.steps = {[&] {
+                   ExpectLanguage(dlg, l);
+                   EXPECT_TRUE(dlg.FocusInList());
+                   for (int id : {IDC_REGISTER, IDC_UNREGISTER, IDC_TEST})
+                     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, id))) << id;
+                   dlg.Key(VK_ESCAPE);
+                 },
+                 [] { ADD_FAILURE() << "Escape left the dialog open"; }};
+    EXPECT_EQ(IDCANCEL, Run(dlg));
+    EXPECT_EQ(row < 0 ? std::vector<std::string>{"CreateFile"} : std::vector<std::string>{}, boxes);
+  }
+}
+
+// Choosing a language by click or arrow key stores it at once (even when the
+// dialog shows it already) and switches texts and strips; the arrows move
+// between neighbours in screen order, Simplified, English, Traditional, with
+// no wrap-around.
+TEST_F(InitDlgTest, LanguageChoicesAndArrowKeys) {
+  WriteLang(0);
+  ScriptedDlg dlg;
+  struct Row {
+    int focus;  // 0: click `to` instead of pressing a key
+    UINT key;
+    int to;  // the language chosen, -1 for none
+  } rows[] = {{0, 0, 2},
+              {0, 0, 1},
+              {0, 0, 1},
+              {IDC_RADIO_SIMPLIFIED, VK_DOWN, 0},
+              {IDC_RADIO_ENGLISH, VK_RIGHT, 2},
+              {IDC_RADIO_TRADITIONAL, VK_DOWN, -1},
+              {IDC_RADIO_TRADITIONAL, VK_UP, 0},
+              {IDC_RADIO_ENGLISH, VK_LEFT, 1},
+              {IDC_RADIO_SIMPLIFIED, VK_UP, -1},
+              {IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0}};
+  const int button[3] = {IDC_RADIO_ENGLISH, IDC_RADIO_SIMPLIFIED, IDC_RADIO_TRADITIONAL};
+  int shown = 0;
+  for (const Row& r : rows) {
+    dlg.steps.push_back([&, r] {
+      WriteLang(9);  // so that every write shows
+      if (r.focus) {
+        ::SetFocus(::GetDlgItem(dlg.m_hWnd, r.focus));
+        dlg.Key(r.key);
+      } else {
+        dlg.Click(button[r.to]);
+      }
+    });
+    dlg.steps.push_back([&, r] {
+      SCOPED_TRACE(::testing::Message() << "from " << r.focus << " key " << r.key << " to " << r.to);
+      EXPECT_EQ(r.to < 0 ? 9 : r.to, Lang());
+      if (r.to >= 0) shown = r.to;
+      ExpectLanguage(dlg, kLanguages[shown]);
+    });
+  }
+  dlg.steps.push_back([&] { dlg.Click(IDC_LEAVE); });
+  EXPECT_EQ(IDCANCEL, Run(dlg));
+  EXPECT_TRUE(dlg.steps.empty());
+  EXPECT_TRUE(boxes.empty());
+}
+
+// Enter never reaches the default-button handling: on a language button it
+// goes to the address list, in the list's edit field to the port box with
+// its text selected, on Ok, Leave or Delete and in the port box it runs the
+// OK flow. Refused input keeps the dialog open and the file as it was.
+TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
+  WriteLang(0);
+  ScriptedDlg dlg;
+  std::string file;
+  auto expectStep = [&](int focus, UINT key, const char* address, const char* port,
+                        std::function<void()> check) {
+    dlg.steps.push_back([=, &file, &dlg] {
+      file = vt::ReadFileBytes(Ini());
+      boxes.clear();
+      ::SetWindowTextA(dlg.m_comboAddress.m_hWnd, address);
+      ::SetDlgItemTextA(dlg.m_hWnd, IDC_PORT, port);
+      if (focus == IDC_ADDRESS_LIST)
+        ::SetFocus(::GetWindow(dlg.m_comboAddress.m_hWnd, GW_CHILD));
+      else
+        ::SetFocus(::GetDlgItem(dlg.m_hWnd, focus));
+      if (key)
+        dlg.Key(key);
+      else
+        dlg.Click(IDC_OK);
+    });
+    dlg.steps.push_back(check);
+  };
+  auto refused = [&](const char* message) {
+    return [&, message] {
+      EXPECT_EQ(std::vector<std::string>{message}, boxes);
+      EXPECT_EQ(file, vt::ReadFileBytes(Ini()));
+    };
+  };
+  expectStep(IDC_RADIO_ENGLISH, VK_RETURN, "", "", [&] { EXPECT_TRUE(dlg.FocusInList()); });
+  expectStep(IDC_ADDRESS_LIST, VK_RETURN, "", "8000", [&] {
+    EXPECT_EQ(::GetDlgItem(dlg.m_hWnd, IDC_PORT), ::GetFocus());
+    EXPECT_EQ(static_cast<LRESULT>(MAKELONG(0, 4)), ::SendDlgItemMessageA(dlg.m_hWnd, IDC_PORT, EM_GETSEL, 0, 0));
+    EXPECT_TRUE(boxes.empty());
+  });
+  for (int id : {IDC_OK, IDC_LEAVE, IDC_DELETE}) expectStep(id, VK_RETURN, "", "80", refused("Invalid Address"));
+  expectStep(IDC_PORT, VK_RETURN, "10.9.9.9", "", refused("Invalid Address"));
+  expectStep(IDC_OK, 0, "10.9.9.9", "80x", refused("Invalid Port"));
+  expectStep(IDC_PORT, VK_RETURN, "10.1.1.1", "81", [] { ADD_FAILURE() << "Enter in the port box did not end it"; });
+  EXPECT_EQ(IDOK, Run(dlg));
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(81, static_cast<int>(::GetPrivateProfileIntA("VELO_KEYWORDS", "PORT00", 0, Ini().c_str())));
+}
