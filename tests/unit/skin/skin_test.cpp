@@ -120,6 +120,19 @@ TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
       })) << "frame " << k;
     }
   }
+  // A strip's bitmap goes with the next load and with the strip: a stale
+  // handle is no GDI object any more.
+  HBITMAP replaced = nullptr, last = nullptr;
+  {
+    CBitmapStrip strip;
+    strip.Load(159);
+    replaced = strip.m_bitmap;
+    strip.Load(160);
+    last = strip.m_bitmap;
+    EXPECT_EQ(0u, ::GetObjectType(replaced)) << "the replaced bitmap was not freed";
+    EXPECT_EQ(static_cast<DWORD>(OBJ_BITMAP), ::GetObjectType(last));
+  }
+  EXPECT_EQ(0u, ::GetObjectType(last)) << "the strip's bitmap outlived the strip";
 }
 
 // A visible top-level window standing in for the dialog: the framework
