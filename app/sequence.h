@@ -18,12 +18,12 @@ BOOL RunStartupSequence(CWinApp& app) {
     return FALSE;
   }
   AfxEnableControlContainer();
-  app.Enable3dControls();
   {
     TViewerDlg dlgViewer;  // destroyed before the start-up dialog object
     app.m_pMainWnd = &dlgViewer;
     dlgViewer.DoModal();
   }
+  app.m_pMainWnd = nullptr;  // the viewer object is gone
   // The process ends when initialisation reports failure: there is no
   // message loop after the viewer.
   return FALSE;

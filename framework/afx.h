@@ -7,5 +7,6 @@
 #include "framework/filedialog.h"
 #include "framework/gdi.h"
 #include "framework/msgbox.h"
+#include "framework/occ.h"
 #include "framework/socket.h"
 #include "framework/wnd.h"

@@ -1,8 +1,9 @@
 // The application object and the program entry.
 //
-//   CWinApp   one global object; the entry point calls its InitInstance and
-//             ends the process when it returns FALSE (there is no message
-//             loop of the application's own)
+//   CWinApp   one global object; the entry point calls its InitInstance,
+//             which runs the whole program (in modal loops of its own), then
+//             its ExitInstance, and ends the process; what InitInstance
+//             returns does not matter
 #pragma once
 
 #include <windows.h>
@@ -21,8 +22,6 @@ class CWinApp {
 
   virtual BOOL InitInstance();
   virtual int ExitInstance();
-  // Kept for the look of old programs: the system draws 3-D controls itself.
-  BOOL Enable3dControls() { return TRUE; }
 
   CWnd* m_pMainWnd = nullptr;
   std::string m_strAppName;
@@ -30,11 +29,8 @@ class CWinApp {
 };
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();
 // The module that holds the program's resources.
 HINSTANCE AfxGetResourceHandle();
 const char* AfxGetAppName();
 // Runs the application: InitInstance, then the exit processing.
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
-// Switches on the ActiveX control container for dialogs created afterwards.
-void AfxEnableControlContainer();

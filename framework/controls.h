@@ -10,7 +10,6 @@
 
 class CButton : public CWnd {
  public:
-  int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
   void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
   // Owner-drawn buttons paint here; the parent dialog passes WM_DRAWITEM on.
   virtual void DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct);
@@ -20,14 +19,6 @@ class CButton : public CWnd {
 class CComboBox : public CWnd {
  public:
   int AddString(const char* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
-  // Prefix search, without regard to case, starting after nStartAfter (-1: from the top).
-  int FindString(int nStartAfter, const char* text) const {
-    return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(text)));
-  }
-  // Whole-text search, without regard to case, starting after nStartAfter.
-  int FindStringExact(int nStartAfter, const char* text) const {
-    return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(text)));
-  }
   int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
   int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
   int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }

@@ -29,10 +29,10 @@ class CDataExchange {
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 
-class COleControlSite;
+class COleControlContainer;
 
 // What a dialog needs of the control container. The container itself lives
-// in framework/occ.h; AfxEnableControlContainer installs it.
+// in framework/occ.h and occ.cpp.
 class COccManager {
  public:
   virtual ~COccManager() = default;
@@ -43,6 +43,8 @@ class COccManager {
   // Offers a key message to the dialog's active control.
   virtual BOOL PreTranslateAccelerator(CDialog* pDlg, MSG* pMsg) = 0;
 };
+// The container, once AfxEnableControlContainer has switched it on; null
+// before. Defined with the container.
 COccManager* AfxGetOccManager();
 
 class CDialog : public CWnd {
@@ -63,11 +65,8 @@ class CDialog : public CWnd {
   BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                             LRESULT& lResult) override;
 
-  UINT GetTemplateId() const { return m_nIDTemplate; }
-  // The ActiveX items of the template, as loaded for the current run.
-  const DialogTemplate& GetTemplate() const { return m_template; }
-  // Storage for the control container (one per dialog).
-  void* m_pCtrlCont = nullptr;
+  // The dialog's ActiveX controls, while the container hosts them.
+  COleControlContainer* m_pCtrlCont = nullptr;
 
  protected:
   UINT m_nIDTemplate;

@@ -2,7 +2,6 @@
 //
 //   CDC      a device context: wraps a given HDC, or owns a memory DC
 //   CBitmap  owns an HBITMAP
-//   CBrush   owns an HBRUSH
 #pragma once
 
 #include <windows.h>
@@ -16,23 +15,11 @@ class CBitmap {
   HBITMAP m_hObject = nullptr;
   operator HBITMAP() const { return m_hObject; }
   BOOL Attach(HBITMAP h) { DeleteObject(); m_hObject = h; return h != nullptr; }
-  HBITMAP Detach() { HBITMAP h = m_hObject; m_hObject = nullptr; return h; }
   BOOL DeleteObject();
   BOOL LoadBitmap(HINSTANCE hInst, UINT nID);
   BOOL CreateCompatibleBitmap(HDC hdc, int cx, int cy);
   BOOL CreateBitmap(int cx, int cy, UINT planes, UINT bitsPerPixel, const void* bits = nullptr);
   BOOL GetBitmap(BITMAP* pBitmap) const;
-};
-
-class CBrush {
- public:
-  CBrush() = default;
-  explicit CBrush(COLORREF cr) { m_hObject = ::CreateSolidBrush(cr); }
-  ~CBrush() { if (m_hObject) ::DeleteObject(m_hObject); }
-  CBrush(const CBrush&) = delete;
-  CBrush& operator=(const CBrush&) = delete;
-  HBRUSH m_hObject = nullptr;
-  operator HBRUSH() const { return m_hObject; }
 };
 
 class CDC {

@@ -2,9 +2,12 @@
 //
 //   COleControlSite  one hosted control: the object, the site it talks back
 //                    to, its window; property get/put and method calls by
-//                    DISPID through the control's IDispatch
-//   FindControlSite  the site of a dialog's control, by control id
+//                    DISPID through the control's IDispatch (occsite.cpp)
 //   CreateControl    a control made from its class id with no saved state
+//   AfxEnableControlContainer / AfxGetOccManager
+//                    the dialog side: a dialog's controls made and ended
+//                    with it (occ.cpp)
+//   FindControlSite  the site of a dialog's control, by control id
 //   DDX_OCText/Int   data exchange with a control's property
 //
 // A dialog whose template holds items of window class "{CLSID}" gets them
@@ -22,12 +25,19 @@
 
 #include <string>
 
+#include "framework/handles.h"
+
 class CDialog;
 class CDataExchange;
 
+// Switches on the control container for dialogs created afterwards (see
+// AfxGetOccManager in dialog.h).
+void AfxEnableControlContainer();
+
 class COleControlSite {
  public:
-  // The site whose control window is hWnd, or null.
+  // The site whose control window is hWnd, or null (the window keeps its
+  // site as a window property).
   static COleControlSite* FromWindow(HWND hWnd);
 
   HWND GetControlWindow() const { return m_hWnd; }
@@ -36,27 +46,26 @@ class COleControlSite {
   IUnknown* GetControlUnknown() const { return m_pObject; }
 
   // vt names the type of *pvProp: VT_BSTR a std::string (GBK), VT_I4 a
-  // long, VT_I2 a short, VT_BOOL a BOOL, VT_VARIANT an initialised VARIANT
-  // that receives the value as the control gives it.
+  // long, VT_I2 a short, VT_BOOL a BOOL.
   HRESULT GetProperty(DISPID dispid, VARTYPE vt, void* pvProp);
   // The value follows vt: VT_BSTR a const char* (GBK), VT_I4 a long, VT_I2
-  // and VT_BOOL an int, VT_VARIANT a const VARIANT*.
+  // and VT_BOOL an int.
   HRESULT SetProperty(DISPID dispid, VARTYPE vt, ...);
   // IDispatch::Invoke as it is (pvarResult may be null).
   HRESULT InvokeHelper(DISPID dispid, WORD wFlags, VARIANT* pvarResult, DISPPARAMS* pParams);
 
-  // Tears the control down and releases the site (see occ.cpp for the order).
+  // Tears the control down and releases the site (see occsite.cpp for the order).
   void Destroy();
 
  protected:
-  // Sites are made and ended only by the container (occ.cpp).
+  // Sites are made and ended only by the container (occsite.h).
   COleControlSite() = default;
   ~COleControlSite() = default;
   COleControlSite(const COleControlSite&) = delete;
   COleControlSite& operator=(const COleControlSite&) = delete;
 
-  IOleObject* m_pObject = nullptr;
-  IDispatch* m_pDispatch = nullptr;
+  CComPtr<IOleObject> m_pObject;
+  CComPtr<IDispatch> m_pDispatch;
   HWND m_hWnd = nullptr;
   int m_nID = 0;
 };

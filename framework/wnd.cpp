@@ -18,9 +18,6 @@ std::string WindowTextOf(HWND hWnd) {
 }
 
 CWnd::~CWnd() {
-  if (CWinApp* app = AfxGetApp()) {
-    if (app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
-  }
   if (m_hWnd && ::IsWindow(m_hWnd)) {
     if (m_pfnSuper)
       UnsubclassWindow();

@@ -54,17 +54,45 @@
     return TRUE;                                                               \
   }
 
-// WM_NOTIFY with a code from a control id: BOOL OnX(UINT id, NMHDR* pNMHDR, LRESULT* pResult);
-// the map treats the message as handled when the handler returns TRUE.
-#define NOTIFY_HANDLER(id, code, func)                                                 \
-  if (uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == (UINT_PTR)(id) && \
-      reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(code)) {                        \
-    LRESULT r = 0;                                                                     \
-    if (func(static_cast<UINT>(id), reinterpret_cast<NMHDR*>(lParam), &r)) {          \
-      lResult = r;                                                                     \
-      return TRUE;                                                                     \
-    }                                                                                  \
+// Typed handlers, in the manner of WTL's atlcrack.h: MSG_WM_X(OnX) cracks
+// the message for the handler, which may call SetMsgHandled(FALSE) to leave
+// it to the default processing after all.
+#define MSG_CRACKED_(cond, call)            \
+  if (cond) {                               \
+    BOOL bOuterHandled_ = m_bMsgHandled;    \
+    m_bMsgHandled = TRUE;                   \
+    lResult = 0;                            \
+    call;                                   \
+    BOOL bHandled_ = m_bMsgHandled;         \
+    m_bMsgHandled = bOuterHandled_;         \
+    if (bHandled_) return TRUE;             \
   }
+#define POINT_OF_(lParam) POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}
+
+// BOOL OnEraseBkgnd(HDC hdc)
+#define MSG_WM_ERASEBKGND(func) MSG_CRACKED_(uMsg == WM_ERASEBKGND, lResult = func(reinterpret_cast<HDC>(wParam)))
+// void OnPaint(HDC hdc)
+#define MSG_WM_PAINT(func) MSG_CRACKED_(uMsg == WM_PAINT, func(reinterpret_cast<HDC>(wParam)))
+// void OnSysCommand(UINT nID, POINT point)
+#define MSG_WM_SYSCOMMAND(func) \
+  MSG_CRACKED_(uMsg == WM_SYSCOMMAND, func(static_cast<UINT>(wParam), POINT_OF_(lParam)))
+// HCURSOR OnQueryDragIcon()
+#define MSG_WM_QUERYDRAGICON(func) \
+  MSG_CRACKED_(uMsg == WM_QUERYDRAGICON, lResult = reinterpret_cast<LRESULT>(func()))
+// void OnTimer(UINT_PTR nIDEvent)
+#define MSG_WM_TIMER(func) MSG_CRACKED_(uMsg == WM_TIMER, func(static_cast<UINT_PTR>(wParam)))
+// Mouse messages: void OnX(UINT nFlags, POINT point).
+#define MSG_WM_MOUSE_(msg, func) MSG_CRACKED_(uMsg == (msg), func(static_cast<UINT>(wParam), POINT_OF_(lParam)))
+#define MSG_WM_MOUSEMOVE(func) MSG_WM_MOUSE_(WM_MOUSEMOVE, func)
+#define MSG_WM_MOUSEHOVER(func) MSG_WM_MOUSE_(WM_MOUSEHOVER, func)
+#define MSG_WM_LBUTTONDOWN(func) MSG_WM_MOUSE_(WM_LBUTTONDOWN, func)
+#define MSG_WM_LBUTTONDBLCLK(func) MSG_WM_MOUSE_(WM_LBUTTONDBLCLK, func)
+// void OnMouseLeave()
+#define MSG_WM_MOUSELEAVE(func) MSG_CRACKED_(uMsg == WM_MOUSELEAVE, func())
+// WM_NOTIFY with a code, from any control: LRESULT OnX(NMHDR* pNMHDR).
+#define NOTIFY_CODE_HANDLER_EX(nCode, func)                                                   \
+  MSG_CRACKED_(uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(nCode), \
+               lResult = func(reinterpret_cast<NMHDR*>(lParam)))
 
 #define CHAIN_MSG_MAP(theBase)                                                   \
   if (theBase::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
@@ -85,7 +113,6 @@ class CWnd {
 
   HWND m_hWnd = nullptr;
   operator HWND() const { return m_hWnd; }
-  HWND GetSafeHwnd() const { return m_hWnd; }
 
   // The object that subclassed or attached hWnd, or null.
   static CWnd* FromHandlePermanent(HWND hWnd);
@@ -126,7 +153,6 @@ class CWnd {
   void ModifyStyle(DWORD remove, DWORD add);
   BOOL ShowWindow(int nCmd) { return ::ShowWindow(m_hWnd, nCmd); }
   BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
-  BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   void GetClientRect(RECT* r) const { ::GetClientRect(m_hWnd, r); }
   void GetWindowRect(RECT* r) const { ::GetWindowRect(m_hWnd, r); }
@@ -134,6 +160,8 @@ class CWnd {
   HWND SetFocus() { return ::SetFocus(m_hWnd); }
   // A message box owned by this window, with the given type as it is.
   int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
+  // From a typed handler: FALSE leaves the message to the default processing.
+  void SetMsgHandled(BOOL bHandled) { m_bMsgHandled = bHandled; }
 
  protected:
   static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
@@ -143,4 +171,5 @@ class CWnd {
 
   WNDPROC m_pfnSuper = nullptr;
   MSG m_msgCur{};  // the message being handled, for Default()
+  BOOL m_bMsgHandled = TRUE;  // see SetMsgHandled
 };

@@ -56,22 +56,10 @@ std::string CDvrOcx::GetdeviceIP() {
   return value;
 }
 
-void CDvrOcx::SetdeviceIP(const char* deviceIP) {
-  COleControlSite* site = GetControlSite();
-  HRESULT hr = site ? site->SetProperty(DISPID_DVROCX_DEVICEIP, VT_BSTR, deviceIP ? deviceIP : "") : E_HANDLE;
-  if (FAILED(hr)) ReportOleFailure(hr);
-}
-
 long CDvrOcx::GetDevicePort() {
   long value = 0;
   COleControlSite* site = GetControlSite();
   HRESULT hr = site ? site->GetProperty(DISPID_DVROCX_DEVICEPORT, VT_I4, &value) : E_HANDLE;
   if (FAILED(hr)) ReportOleFailure(hr);
   return value;
-}
-
-void CDvrOcx::SetDevicePort(long devicePort) {
-  COleControlSite* site = GetControlSite();
-  HRESULT hr = site ? site->SetProperty(DISPID_DVROCX_DEVICEPORT, VT_I4, devicePort) : E_HANDLE;
-  if (FAILED(hr)) ReportOleFailure(hr);
 }

@@ -36,9 +36,7 @@ class CDvrOcx : public CWnd {
   long SetDeviceIPandPort(const char* deviceIP, short devicePort);
 
   std::string GetdeviceIP();
-  void SetdeviceIP(const char* deviceIP);
   long GetDevicePort();
-  void SetDevicePort(long devicePort);
 
  private:
   COleControlSite* m_pOwnSite = nullptr;  // made by Create

@@ -94,21 +94,14 @@ void CViewerDlg::LoadLastAddress() {
   if (!m_strAddress.empty() && m_nPort != 0) ConnectControl();
 }
 
-LRESULT CViewerDlg::OnSysCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
-  if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-    CAboutDlg dlgAbout;
-    dlgAbout.DoModal();
-    return 0;
-  }
-  bHandled = FALSE;
-  return 0;
+void CViewerDlg::OnSysCommand(UINT nID, POINT) {
+  if ((nID & 0xFFF0) != IDM_ABOUTBOX) return SetMsgHandled(FALSE);
+  CAboutDlg dlgAbout;
+  dlgAbout.DoModal();
 }
 
-LRESULT CViewerDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-  if (!IsIconic()) {
-    bHandled = FALSE;
-    return 0;
-  }
+void CViewerDlg::OnPaint(HDC) {
+  if (!IsIconic()) return SetMsgHandled(FALSE);
   PAINTSTRUCT ps;
   HDC hdc = ::BeginPaint(m_hWnd, &ps);
   SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
@@ -120,22 +113,19 @@ LRESULT CViewerDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
   ::DrawIcon(hdc, x, y, m_hIcon);
   ::EndPaint(m_hWnd, &ps);
-  return 0;
 }
 
-LRESULT CViewerDlg::OnQueryDragIcon(UINT, WPARAM, LPARAM, BOOL&) { return reinterpret_cast<LRESULT>(m_hIcon); }
+HCURSOR CViewerDlg::OnQueryDragIcon() { return m_hIcon; }
 
-LRESULT CViewerDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
+void CViewerDlg::OnLButtonDown(UINT, POINT point) {
   // A press on the grey frame moves the window as the caption would; the
   // control takes the presses over its own area.
-  PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-  return Default();
+  PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+  Default();
 }
 
-LRESULT CViewerDlg::OnSize(UINT, WPARAM, LPARAM, BOOL&) { return Default(); }
-
-LRESULT CViewerDlg::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  CDC dc(reinterpret_cast<HDC>(wParam));
+BOOL CViewerDlg::OnEraseBkgnd(HDC hdc) {
+  CDC dc(hdc);
   ::SetBkMode(dc, TRANSPARENT);
   RECT c, r{0, 0, 0, 0};
   GetClientRect(&c);
@@ -185,25 +175,17 @@ void CViewerDlg::OnButton2() {
   g_nCompanionShowCmd = g_nCompanionShowCmd == SW_HIDE ? SW_SHOW : SW_HIDE;
 }
 
-LRESULT CViewerDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+void CViewerDlg::OnTimer(UINT_PTR) {
   // Unlike the opening connect, a negative port is no reason to call.
   if (!m_strAddress.empty() && m_nPort > 0) ConnectControl();
-  return Default();
+  Default();
 }
 
-LRESULT CViewerDlg::OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-  NMHDR* pNMHDR = reinterpret_cast<NMHDR*>(lParam);
-  LRESULT result = 0;
-  // A tool given by its window handle carries that handle as its id.
-  if (pNMHDR->code == TTN_NEEDTEXTA && OnToolTipText(0, pNMHDR, &result)) return result;
-  bHandled = FALSE;
-  return 0;
-}
-
-BOOL CViewerDlg::OnToolTipText(UINT, NMHDR* pNMHDR, LRESULT*) {
+LRESULT CViewerDlg::OnToolTipText(NMHDR* pNMHDR) {
   TOOLTIPTEXTA* pTTT = reinterpret_cast<TOOLTIPTEXTA*>(pNMHDR);
-  if (!(pTTT->uFlags & TTF_IDISHWND)) return FALSE;
+  // A tool given by its window handle carries that handle as its id.
+  if (!(pTTT->uFlags & TTF_IDISHWND)) return SetMsgHandled(FALSE), 0;
   HWND hTool = reinterpret_cast<HWND>(pNMHDR->idFrom);
   std::strcpy(pTTT->szText, ::GetDlgCtrlID(hTool) == IDC_BUTTON1 ? "hello" : "hsi");
-  return TRUE;
+  return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/afx.h"
+#include "res/resource.h"
 
 #include <commctrl.h>
 #include "ui/skin/skinbutton.h"
@@ -39,20 +40,19 @@ class CViewerDlg : public CDialog {
   HICON m_hIcon = nullptr;  // icon 128: minimised painting and drag icon
 
   BEGIN_MSG_MAP(CViewerDlg)
-  MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
-  MESSAGE_HANDLER(WM_PAINT, OnPaint)
-  MESSAGE_HANDLER(WM_QUERYDRAGICON, OnQueryDragIcon)
-  MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-  MESSAGE_HANDLER(WM_SIZE, OnSize)
-  COMMAND_HANDLER(1001, BN_CLICKED, OnSetIpPort)
-  MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-  COMMAND_HANDLER(1008, BN_CLICKED, OnExit)
+  MSG_WM_SYSCOMMAND(OnSysCommand)
+  MSG_WM_PAINT(OnPaint)
+  MSG_WM_QUERYDRAGICON(OnQueryDragIcon)
+  MSG_WM_LBUTTONDOWN(OnLButtonDown)
+  COMMAND_HANDLER(IDC_SET_IP_PORT, BN_CLICKED, OnSetIpPort)
+  MSG_WM_ERASEBKGND(OnEraseBkgnd)
+  COMMAND_HANDLER(IDC_EXIT, BN_CLICKED, OnExit)
   CTLCOLOR_HANDLER(OnCtlColor)
-  COMMAND_HANDLER(1007, EN_CHANGE, OnChangePort)
-  COMMAND_HANDLER(1010, BN_CLICKED, OnButton1)
-  COMMAND_HANDLER(1012, BN_CLICKED, OnButton2)
-  MESSAGE_HANDLER(WM_TIMER, OnTimer)
-  MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+  COMMAND_HANDLER(IDC_VIEWER_PORT, EN_CHANGE, OnChangePort)
+  COMMAND_HANDLER(IDC_BUTTON1, BN_CLICKED, OnButton1)
+  COMMAND_HANDLER(IDC_BUTTON2, BN_CLICKED, OnButton2)
+  MSG_WM_TIMER(OnTimer)
+  NOTIFY_CODE_HANDLER_EX(TTN_NEEDTEXTA, OnToolTipText)
   CHAIN_MSG_MAP(CDialog)
   END_MSG_MAP()
 
@@ -60,23 +60,21 @@ class CViewerDlg : public CDialog {
   BOOL OnInitDialog() override;
 
   void LoadLastAddress();
-  LRESULT OnSysCommand(UINT, WPARAM wParam, LPARAM, BOOL&);
-  LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT OnQueryDragIcon(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&);
-  LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&);
+  void OnSysCommand(UINT nID, POINT);
+  void OnPaint(HDC);
+  HCURSOR OnQueryDragIcon();
+  void OnLButtonDown(UINT, POINT point);
+  BOOL OnEraseBkgnd(HDC hdc);
   HBRUSH OnCtlColor(HDC hdc, HWND hCtl, UINT nCtlColor);
   void OnSetIpPort();
   void OnExit();
   void OnChangePort();
   void OnButton1();
   void OnButton2();
-  LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
-  // Tooltip text requests (TTN_NEEDTEXTA); FALSE for a tool that is not a window.
-  BOOL OnToolTipText(UINT id, NMHDR* pNMHDR, LRESULT* pResult);
+  void OnTimer(UINT_PTR);
+  // Tooltip text requests (TTN_NEEDTEXTA) of tools that are windows.
+  LRESULT OnToolTipText(NMHDR* pNMHDR);
 
  private:
-  LRESULT OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& bHandled);
   void ConnectControl();
 };

@@ -1,11 +1,9 @@
 #include "ui/skin/bitmapstrip.h"
 
 #include "framework/app.h"
-
-CBitmapStrip::~CBitmapStrip() { m_bitmap.DeleteObject(); }
+#include "framework/handles.h"
 
 BOOL CBitmapStrip::Load(UINT nIDResource) {
-  m_bitmap.DeleteObject();
   m_bitmap.LoadBitmap(AfxGetResourceHandle(), LOWORD(nIDResource));
   BITMAP bm{};
   if (!m_bitmap.GetBitmap(&bm)) bm = BITMAP{};
@@ -18,15 +16,15 @@ BOOL CBitmapStrip::Load(UINT nIDResource) {
 BOOL CBitmapStrip::CopyWhole(CDC* pDC, const RECT& rc) {
   CDC dcMem;
   dcMem.CreateCompatibleDC(pDC->m_hDC);
-  HGDIOBJ hOld = ::SelectObject(dcMem, m_bitmap.m_hObject);
+  CSelectObject select(dcMem, m_bitmap.m_hObject);
   ::StretchBlt(pDC->m_hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, dcMem, 0, 0, m_nWidth,
                m_nHeight, SRCCOPY);
-  if (hOld) ::SelectObject(dcMem, hOld);
   return TRUE;
 }
 
 // Nothing is cached: every paint builds the frame, its mask and the result
-// afresh in four memory contexts, and frees them before it returns.
+// afresh in four memory contexts, and frees them before it returns. Each
+// context gives its bitmap back (CSelectObject) before the bitmap goes.
 void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTransparent) {
   const HDC hdcTarget = pDC->m_hDC;
   const int w = m_nFrameWidth;
@@ -37,7 +35,7 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   dcStrip.CreateCompatibleDC(hdcTarget);
   CBitmap bmStrip;
   bmStrip.CreateCompatibleBitmap(hdcTarget, m_nWidth, h);
-  HGDIOBJ hOldStrip = ::SelectObject(dcStrip, bmStrip.m_hObject);
+  CSelectObject selStrip(dcStrip, bmStrip.m_hObject);
   const RECT rcStrip = {0, 0, m_nWidth, h};
   CopyWhole(&dcStrip, rcStrip);
 
@@ -46,7 +44,7 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   dcFrame.CreateCompatibleDC(hdcTarget);
   CBitmap bmFrame;
   bmFrame.CreateCompatibleBitmap(hdcTarget, w, h);
-  HGDIOBJ hOldFrame = ::SelectObject(dcFrame, bmFrame.m_hObject);
+  CSelectObject selFrame(dcFrame, bmFrame.m_hObject);
   ::BitBlt(dcFrame, 0, 0, w, h, dcStrip, nFrame * w, 0, SRCCOPY);
 
   // The mask: a colour-to-monochrome copy turns the source's background
@@ -55,7 +53,7 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   dcMask.CreateCompatibleDC(hdcTarget);
   CBitmap bmMask;
   bmMask.CreateBitmap(w, h, 1, 1);
-  HGDIOBJ hOldMask = ::SelectObject(dcMask, bmMask.m_hObject);
+  CSelectObject selMask(dcMask, bmMask.m_hObject);
   ::SetBkColor(dcFrame, crTransparent);
   ::BitBlt(dcMask, 0, 0, w, h, dcFrame, 0, 0, SRCCOPY);
 
@@ -72,21 +70,10 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   dcResult.CreateCompatibleDC(hdcTarget);
   CBitmap bmResult;
   bmResult.CreateCompatibleBitmap(hdcTarget, w, h);
-  HGDIOBJ hOldResult = ::SelectObject(dcResult, bmResult.m_hObject);
+  CSelectObject selResult(dcResult, bmResult.m_hObject);
   ::BitBlt(dcResult, 0, 0, w, h, hdcTarget, x, y, SRCCOPY);
   ::BitBlt(dcResult, 0, 0, w, h, dcMask, 0, 0, SRCAND);
   ::BitBlt(dcResult, 0, 0, w, h, dcFrame, 0, 0, SRCPAINT);
 
   ::BitBlt(hdcTarget, x, y, w, h, dcResult, 0, 0, SRCCOPY);
-
-  // Give every context its own bitmap back before the bitmaps go; the
-  // contexts themselves are deleted when their wrappers leave scope.
-  ::SelectObject(dcStrip, hOldStrip);
-  ::SelectObject(dcFrame, hOldFrame);
-  ::SelectObject(dcMask, hOldMask);
-  ::SelectObject(dcResult, hOldResult);
-  bmStrip.DeleteObject();
-  bmFrame.DeleteObject();
-  bmMask.DeleteObject();
-  bmResult.DeleteObject();
 }

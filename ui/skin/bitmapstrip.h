@@ -13,7 +13,6 @@
 class CBitmapStrip {
  public:
   CBitmapStrip() = default;
-  ~CBitmapStrip();
   CBitmapStrip(const CBitmapStrip&) = delete;
   CBitmapStrip& operator=(const CBitmapStrip&) = delete;
 

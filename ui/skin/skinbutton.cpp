@@ -61,17 +61,15 @@ void CSkinButton::OnMouseMove(UINT, POINT) {
   Default();
 }
 
-LRESULT CSkinButton::OnMouseHover(UINT, WPARAM, LPARAM, BOOL&) {
+void CSkinButton::OnMouseHover(UINT, POINT) {
   m_bHover = 1;
   Invalidate(TRUE);
-  return 0;
 }
 
-LRESULT CSkinButton::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+void CSkinButton::OnMouseLeave() {
   m_bTracking = 0;
   m_bHover = 0;
   Invalidate(TRUE);
-  return 0;
 }
 
 // An owner-drawn button reports the second press of a double-click as

@@ -13,25 +13,16 @@
 #include "framework/controls.h"
 #include "ui/skin/bitmapstrip.h"
 
-// Mouse messages in the "flags and point" form: void OnX(UINT nFlags, POINT point).
-#define SKIN_MOUSE_HANDLER(msg, func)                                                    \
-  if (uMsg == (msg)) {                                                                   \
-    func(static_cast<UINT>(wParam),                                                      \
-         POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}); \
-    lResult = 0;                                                                         \
-    return TRUE;                                                                         \
-  }
-
 class CSkinButton : public CButton {
  public:
   CSkinButton() = default;
   ~CSkinButton() override;
 
   BEGIN_MSG_MAP(CSkinButton)
-  SKIN_MOUSE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-  MESSAGE_HANDLER(WM_MOUSEHOVER, OnMouseHover)
-  MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
-  SKIN_MOUSE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+  MSG_WM_MOUSEMOVE(OnMouseMove)
+  MSG_WM_MOUSEHOVER(OnMouseHover)
+  MSG_WM_MOUSELEAVE(OnMouseLeave)
+  MSG_WM_LBUTTONDBLCLK(OnLButtonDblClk)
   CHAIN_MSG_MAP(CButton)
   END_MSG_MAP()
 
@@ -44,8 +35,8 @@ class CSkinButton : public CButton {
 
  protected:
   void OnMouseMove(UINT nFlags, POINT point);
-  LRESULT OnMouseHover(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
-  LRESULT OnMouseLeave(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+  void OnMouseHover(UINT nFlags, POINT point);
+  void OnMouseLeave();
   void OnLButtonDblClk(UINT nFlags, POINT point);
 
   int m_bDisabled = 0;   // draw the disabled frame (only control 1010 sets it)
@@ -54,5 +45,3 @@ class CSkinButton : public CButton {
   CBitmapStrip m_strip;  // the face images
   COLORREF m_crTransparent = 0;
 };
-
-#undef SKIN_MOUSE_HANDLER

@@ -158,8 +158,8 @@ HBRUSH CInitDlg::OnCtlColor(HDC hdc, HWND, UINT nCtlColor) {
   return nCtlColor == CTLCOLOR_STATIC ? m_hNullBrush : hBase;
 }
 
-LRESULT CInitDlg::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  CDC dc(reinterpret_cast<HDC>(wParam));
+BOOL CInitDlg::OnEraseBkgnd(HDC hdc) {
+  CDC dc(hdc);
   RECT rc;
   GetClientRect(&rc);
   dc.FillSolidRect(rc, kGrey);

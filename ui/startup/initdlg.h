@@ -6,6 +6,7 @@
 #pragma once
 
 #include "framework/afx.h"
+#include "res/resource.h"
 #include "ui/skin/skinbutton.h"
 
 class CInitDlg : public CDialog {
@@ -33,17 +34,17 @@ class CInitDlg : public CDialog {
 
   BEGIN_MSG_MAP(CInitDlg)
   CTLCOLOR_HANDLER(OnCtlColor)
-  MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-  COMMAND_HANDLER(1023, BN_CLICKED, OnButtonLeave)
-  COMMAND_HANDLER(1022, BN_CLICKED, SaveLoginAddress)
-  COMMAND_HANDLER(1018, BN_CLICKED, DeleteSelectedAddress)
-  COMMAND_HANDLER(1019, BN_CLICKED, OnRadioSimplified)
-  COMMAND_HANDLER(1020, BN_CLICKED, OnRadioEnglish)
-  COMMAND_HANDLER(1021, BN_CLICKED, OnRadioTraditional)
-  COMMAND_HANDLER(1024, BN_CLICKED, OnButtonRegister)
-  COMMAND_HANDLER(1025, BN_CLICKED, OnButtonUnregister)
-  COMMAND_HANDLER(1027, BN_CLICKED, OnButtonTest)
-  COMMAND_HANDLER(1016, CBN_SELCHANGE, ShowPortOfSelection)
+  MSG_WM_ERASEBKGND(OnEraseBkgnd)
+  COMMAND_HANDLER(IDC_LEAVE, BN_CLICKED, OnButtonLeave)
+  COMMAND_HANDLER(IDC_OK, BN_CLICKED, SaveLoginAddress)
+  COMMAND_HANDLER(IDC_DELETE, BN_CLICKED, DeleteSelectedAddress)
+  COMMAND_HANDLER(IDC_RADIO_SIMPLIFIED, BN_CLICKED, OnRadioSimplified)
+  COMMAND_HANDLER(IDC_RADIO_ENGLISH, BN_CLICKED, OnRadioEnglish)
+  COMMAND_HANDLER(IDC_RADIO_TRADITIONAL, BN_CLICKED, OnRadioTraditional)
+  COMMAND_HANDLER(IDC_REGISTER, BN_CLICKED, OnButtonRegister)
+  COMMAND_HANDLER(IDC_UNREGISTER, BN_CLICKED, OnButtonUnregister)
+  COMMAND_HANDLER(IDC_TEST, BN_CLICKED, OnButtonTest)
+  COMMAND_HANDLER(IDC_ADDRESS_LIST, CBN_SELCHANGE, ShowPortOfSelection)
   CHAIN_MSG_MAP(CDialog)
   END_MSG_MAP()
 
@@ -52,7 +53,7 @@ class CInitDlg : public CDialog {
   BOOL OnInitDialog() override;
 
   HBRUSH OnCtlColor(HDC hdc, HWND hCtl, UINT nCtlColor);
-  LRESULT OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&);
+  BOOL OnEraseBkgnd(HDC hdc);
   void OnButtonLeave();
   void OnButtonTest();
   void OnButtonRegister();
