@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "components/common/port.h"
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
 
@@ -343,7 +344,7 @@ LastAddress ReadLastAddress() {
   last.port = ReadInt(kSectionBook, PortKey(index));
   // A hand-edited port outside 1..65535 counts as no port: cutting it to 16
   // bits would connect to a different port (70000 would become 4464).
-  if (last.port < 1 || last.port > 65535) last.port = 0;
+  if (!IsPortNumber(last.port)) last.port = 0;
   return last;
 }
 

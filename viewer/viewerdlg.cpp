@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "components/common/dvrocx_ids.h"
+#include "components/common/port.h"
 #include "res/resource.h"
-#include "settings/profile_text.h"
 #include "settings/settings.h"
 
 HWND g_hWatchedWnd = nullptr;
@@ -72,9 +72,7 @@ BOOL CViewerDlg::OnInitDialog() {
 }
 
 void CViewerDlg::ConnectControl() {
-  // The control takes the port as a 16-bit value: 40000 travels as -25536
-  // and is read back as the unsigned 40000.
-  m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), static_cast<short>(m_nPort & 0xFFFF));
+  m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), PortToControl(m_nPort));
 }
 
 void CViewerDlg::LoadLastAddress() {
@@ -166,7 +164,7 @@ void CViewerDlg::OnSetIpPort() {
   if (address.empty() || port.empty()) return;
   settings::WriteViewerAddress(address, port);
   m_strAddress = address;
-  m_nPort = settings::TextToInt(port);
+  m_nPort = PortNumberFromText(port.c_str());
   ConnectControl();
 }
 
