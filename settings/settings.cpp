@@ -269,47 +269,39 @@ void LoadAddressList(CComboBox& list, HWND hPortBox) {
   ShowNumber(hPortBox, port);
 }
 
-void SaveLoginAddress(CDialog& dlg, CComboBox& list) {
+FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox) {
   // The profile reader drops blanks at the ends of a value, so an address
   // stored with them would never be found again (it could be neither
   // selected nor deleted): they go before anything is stored.
   const std::string address = TrimBlanks(list.GetWindowText());
-  const std::string port = WindowText(dlg.GetDlgItem(kIdPortBox));
+  const std::string port = WindowText(hPortBox);
   // Values come back through 200-character buffers: a longer address would
   // be listed cut short and could never be found or deleted.
   if (address.empty() || port.empty() || address.size() >= kValueBufferChars) {
     AfxMessageBox("Invalid Address");
-    return;
+    return FlowEnd::kStayOpen;
   }
   if (!IsValidPort(port)) {
     AfxMessageBox("Invalid Port");
-    return;
+    return FlowEnd::kStayOpen;
   }
-  switch (UpdateKnownAddress(address, port)) {
-    case UpdateResult::kOpenFailed:
-      return;
-    case UpdateResult::kNotKnown:
-      if (AddNewAddress(address, port) < 0) return;
-      break;
-    case UpdateResult::kUpdated:
-      break;
-  }
-  dlg.OnOK();
+  const UpdateResult update = UpdateKnownAddress(address, port);
+  const bool stored = update == UpdateResult::kUpdated ||
+                      (update == UpdateResult::kNotKnown && AddNewAddress(address, port) >= 0);
+  return stored ? FlowEnd::kEndWithOk : FlowEnd::kStayOpen;
 }
 
-void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
+void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDeleteButton) {
   if (list.GetCount() <= 0) return;
-  if (dlg.MessageBox("sure delete?", "delete", MB_YESNO) != IDYES) return;
-  HWND hDelete = dlg.GetDlgItem(kIdDeleteButton);
-  HWND hPort = dlg.GetDlgItem(kIdPortBox);
-  ::EnableWindow(hDelete, FALSE);
+  if (ShowMessageBox(hOwner, "sure delete?", "delete", MB_YESNO) != IDYES) return;
+  ::EnableWindow(hDeleteButton, FALSE);
 
   // The selected entry's text, not the edit field's.
   const int sel = list.GetCurSel();
   if (DeleteAddressLines(sel >= 0 ? list.GetLBText(sel) : std::string()) != DeleteResult::kDeleted) {
     // The failure has been shown and nothing changed. The button comes back,
     // or it would stay dead until the program is started again.
-    ::EnableWindow(hDelete, TRUE);
+    ::EnableWindow(hDeleteButton, TRUE);
     return;
   }
 
@@ -317,7 +309,7 @@ void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
   const bool remain = list.GetCount() > 0;
   if (remain) {
     list.SetCurSel(0);
-    ShowNumber(hPort, ReadPortForIndex(FindAddressIndex(list.GetLBText(0))));
+    ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(list.GetLBText(0))));
   } else {
     list.ResetContent();
   }
@@ -330,11 +322,11 @@ void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
     WriteInt(kSectionBook, "INDEX", FindAddressIndex(first));
     WriteText(kSectionLogin, "IP", first);
   }
-  ::EnableWindow(hDelete, TRUE);
+  ::EnableWindow(hDeleteButton, TRUE);
 }
 
-void ShowPortOfSelection(CDialog& dlg, CComboBox& list) {
-  ShowNumber(dlg.GetDlgItem(kIdPortBox), ReadPortForIndex(FindAddressIndex(SelectedText(list))));
+void ShowPortOfSelection(const CComboBox& list, HWND hPortBox) {
+  ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(SelectedText(list))));
 }
 
 LastAddress ReadLastAddress() {
