@@ -7,6 +7,7 @@
 
 #include "components/common/dvrocx_ids.h"
 #include "components/common/port.h"
+#include "framework/trace.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 
@@ -65,14 +66,19 @@ BOOL CViewerDlg::OnInitDialog() {
   LoadLastAddress();
   // The control has no Enabled property: the request fails, which is fine,
   // and the control keeps taking the operator's input.
-  if (COleControlSite* site = m_dvrOcx.GetControlSite()) site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE);
+  COleControlSite* site = m_dvrOcx.GetControlSite();
+  const HRESULT hr = site ? site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE) : S_OK;
+  if (FAILED(hr)) Trace("viewer: the control refused Enabled = FALSE (0x%08lX)\n", static_cast<unsigned long>(hr));
   m_hNullBrush = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
   if (m_dvrOcx.m_hWnd) ::EnumChildWindows(m_dvrOcx.m_hWnd, &HideLanguageWindows, 0);
   return TRUE;
 }
 
 void CViewerDlg::ConnectControl() {
-  m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), PortToControl(m_nPort));
+  // The result is not acted on: a failed call has been reported already,
+  // and the control's own refusal goes to the developer trace.
+  const long result = m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), PortToControl(m_nPort));
+  if (result != 0) Trace("viewer: SetDeviceIPandPort(%s, %d) gave %ld\n", m_strAddress.c_str(), m_nPort, result);
 }
 
 void CViewerDlg::LoadLastAddress() {
