@@ -179,6 +179,10 @@ int AddNewAddress(const std::string& address, const std::string& port) {
     AfxMessageBox("Address book full");
     return -1;
   }
+  // COUNT is written twice on purpose, before and after the entry, as older
+  // copies of the program do: the first write puts it at the head of a new
+  // section, and with the second the file goes through the same steps
+  // whichever copy writes it, for any other reader of the file.
   WriteInt(kSectionBook, "COUNT", count);
   WriteText(kSectionBook, IpKey(slot), address);
   WriteText(kSectionBook, PortKey(slot), port);
@@ -221,6 +225,7 @@ DeleteResult DeleteAddressLines(const std::string& address) {
   }
   bool made = false;
   if (!ReplaceThroughTempFile(text, &made) && (made || !RewriteInPlace(text, oldText))) {
+    // Misspelt, and kept so: operators and their notes know the message by it.
     AfxMessageBox("CreateaFile fail");
     return DeleteResult::kRewriteFailed;
   }

@@ -51,6 +51,9 @@ void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 BOOL CViewerDlg::OnInitDialog() {
+  // The base's data exchange puts the still empty address and port 0 into
+  // the control before LoadLastAddress has read them. Older copies of the
+  // program do the same, and the control only stores the two values.
   CDialog::OnInitDialog();
   if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
     char about[256] = "";
@@ -164,6 +167,9 @@ HBRUSH CViewerDlg::OnCtlColor(HDC hdc, HWND, UINT nCtlColor) {
 }
 
 void CViewerDlg::OnSetIpPort() {
+  // The control's values are read first although the typed ones replace
+  // them: when either box is empty the members keep what the control holds,
+  // as in older copies of the program.
   UpdateData(TRUE);
   std::string address = GetDlgItemText(IDC_VIEWER_ADDRESS);
   std::string port = GetDlgItemText(IDC_VIEWER_PORT);
