@@ -1,7 +1,7 @@
 // Developer trace: a line for the debugger through OutputDebugString, which
-// Wine prints under WINEDEBUG=+debugstr. The operator never sees it. Used
-// where a failure is ignored on purpose and in stubs that do nothing, as
-// Wine's own FIXME lines are; the format ends with "\n" like theirs.
+// Wine prints under WINEDEBUG=+debugstr; the operator never sees it. Like
+// Wine's FIXME, it marks failures ignored on purpose and stubs, and its
+// format ends with "\n".
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,5 @@
 #include "settings/settings.h"
 
-#include <cstdio>
-
 #include "components/common/port.h"
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
@@ -98,20 +96,7 @@ bool RewriteInPlace(const std::string& text, const std::string& oldText) {
   return ok;
 }
 
-std::string WindowText(HWND hWnd) {
-  int n = ::GetWindowTextLengthA(hWnd);
-  std::string s(static_cast<size_t>(n) + 1, '\0');
-  n = ::GetWindowTextA(hWnd, &s[0], n + 1);
-  s.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return s;
-}
-
 void ShowNumber(HWND hWnd, int n) { ::SetWindowTextA(hWnd, std::to_string(n).c_str()); }
-
-std::string SelectedText(const CComboBox& list) {
-  int sel = list.GetCurSel();
-  return sel >= 0 ? list.GetLBText(sel) : std::string();
-}
 
 }  // namespace
 
@@ -279,7 +264,7 @@ FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox) {
   // stored with them would never be found again (it could be neither
   // selected nor deleted): they go before anything is stored.
   const std::string address = TrimBlanks(list.GetWindowText());
-  const std::string port = WindowText(hPortBox);
+  const std::string port = WindowTextOf(hPortBox);
   // Values come back through 200-character buffers: a longer address would
   // be listed cut short and could never be found or deleted.
   if (address.empty() || port.empty() || address.size() >= kValueBufferChars) {
@@ -301,9 +286,9 @@ void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDe
   if (ShowMessageBox(hOwner, "sure delete?", "delete", MB_YESNO) != IDYES) return;
   ::EnableWindow(hDeleteButton, FALSE);
 
-  // The selected entry's text, not the edit field's.
+  // The selected entry's text (none selected: empty), not the edit field's.
   const int sel = list.GetCurSel();
-  if (DeleteAddressLines(sel >= 0 ? list.GetLBText(sel) : std::string()) != DeleteResult::kDeleted) {
+  if (DeleteAddressLines(list.GetLBText(sel)) != DeleteResult::kDeleted) {
     // The failure has been shown and nothing changed. The button comes back,
     // or it would stay dead until the program is started again.
     ::EnableWindow(hDeleteButton, TRUE);
@@ -312,9 +297,10 @@ void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDe
 
   list.DeleteString(sel);
   const bool remain = list.GetCount() > 0;
+  const std::string first = list.GetLBText(0);
   if (remain) {
     list.SetCurSel(0);
-    ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(list.GetLBText(0))));
+    ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(first)));
   } else {
     list.ResetContent();
   }
@@ -323,7 +309,6 @@ void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDe
   if (count > 0) WriteInt(kSectionBook, "COUNT", count - 1);
 
   if (remain) {
-    const std::string first = SelectedText(list);
     WriteInt(kSectionBook, "INDEX", FindAddressIndex(first));
     WriteText(kSectionLogin, "IP", first);
   }
@@ -331,7 +316,7 @@ void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDe
 }
 
 void ShowPortOfSelection(const CComboBox& list, HWND hPortBox) {
-  ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(SelectedText(list))));
+  ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(list.GetLBText(list.GetCurSel()))));
 }
 
 LastAddress ReadLastAddress() {

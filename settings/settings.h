@@ -104,13 +104,10 @@ int ReadPortForIndex(int nSlot);
 // (letter case counts) and shows its port.
 void LoadAddressList(CComboBox& list, HWND hPortBox);
 
-// What the dialog does once OK's flow has run.
-enum class FlowEnd {
-  kStayOpen,   // something failed and has been shown
-  kEndWithOk,  // the address and port are stored
-};
 // OK: checks the typed address and port ("Invalid Address", "Invalid Port")
-// and stores them as a known or new entry.
+// and stores them as a known or new entry; the dialog then ends with OK. On
+// a failure, which has been shown, it stays open.
+enum class FlowEnd { kStayOpen, kEndWithOk };
 FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox);
 
 // Delete: asks "sure delete?" (Yes/No, owned by hOwner), removes the selected

@@ -2,7 +2,6 @@
 
 #include <olectl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "components/common/dvrocx_ids.h"
@@ -85,17 +84,14 @@ void CViewerDlg::ConnectControl() {
 }
 
 void CViewerDlg::LoadLastAddress() {
-  // A stored port outside 1..65535 reads as no port (see ReadLastAddress):
-  // passing its low 16 bits would connect to a different port.
+  // A stored port outside 1..65535 reads as 0, no port (see ReadLastAddress).
   settings::LastAddress last = settings::ReadLastAddress();
   if (!last.address.empty()) {
     SetDlgItemText(IDC_VIEWER_ADDRESS, last.address.c_str());
     m_strAddress = last.address;
   }
   if (last.port != 0) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%d", last.port);
-    SetDlgItemText(IDC_VIEWER_PORT, text);
+    SetDlgItemText(IDC_VIEWER_PORT, std::to_string(last.port).c_str());
     m_nPort = last.port;
   }
   if (!m_strAddress.empty() && m_nPort != 0) ConnectControl();
