@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "components/common/port.h"
+
 namespace settings {
 
 namespace {
@@ -94,7 +96,7 @@ bool IsValidPort(const std::string& text) {
   for (char c : text)
     if (!IsDigit(c)) return false;
   int port = ProfileInt(text);
-  return port >= 1 && port <= 65535;
+  return IsPortNumber(port);
 }
 
 const char kDefaultContents[] =

@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
-#include <cstdio>
-
+#include "components/common/port.h"
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
 
@@ -97,20 +96,7 @@ bool RewriteInPlace(const std::string& text, const std::string& oldText) {
   return ok;
 }
 
-std::string WindowText(HWND hWnd) {
-  int n = ::GetWindowTextLengthA(hWnd);
-  std::string s(static_cast<size_t>(n) + 1, '\0');
-  n = ::GetWindowTextA(hWnd, &s[0], n + 1);
-  s.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return s;
-}
-
 void ShowNumber(HWND hWnd, int n) { ::SetWindowTextA(hWnd, std::to_string(n).c_str()); }
-
-std::string SelectedText(const CComboBox& list) {
-  int sel = list.GetCurSel();
-  return sel >= 0 ? list.GetLBText(sel) : std::string();
-}
 
 }  // namespace
 
@@ -178,6 +164,10 @@ int AddNewAddress(const std::string& address, const std::string& port) {
     AfxMessageBox("Address book full");
     return -1;
   }
+  // COUNT is written twice on purpose, before and after the entry, as older
+  // copies of the program do: the first write puts it at the head of a new
+  // section, and with the second the file goes through the same steps
+  // whichever copy writes it, for any other reader of the file.
   WriteInt(kSectionBook, "COUNT", count);
   WriteText(kSectionBook, IpKey(slot), address);
   WriteText(kSectionBook, PortKey(slot), port);
@@ -220,6 +210,7 @@ DeleteResult DeleteAddressLines(const std::string& address) {
   }
   bool made = false;
   if (!ReplaceThroughTempFile(text, &made) && (made || !RewriteInPlace(text, oldText))) {
+    // Misspelt, and kept so: operators and their notes know the message by it.
     AfxMessageBox("CreateaFile fail");
     return DeleteResult::kRewriteFailed;
   }
@@ -268,55 +259,48 @@ void LoadAddressList(CComboBox& list, HWND hPortBox) {
   ShowNumber(hPortBox, port);
 }
 
-void SaveLoginAddress(CDialog& dlg, CComboBox& list) {
+FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox) {
   // The profile reader drops blanks at the ends of a value, so an address
   // stored with them would never be found again (it could be neither
   // selected nor deleted): they go before anything is stored.
   const std::string address = TrimBlanks(list.GetWindowText());
-  const std::string port = WindowText(dlg.GetDlgItem(kIdPortBox));
+  const std::string port = WindowTextOf(hPortBox);
   // Values come back through 200-character buffers: a longer address would
   // be listed cut short and could never be found or deleted.
   if (address.empty() || port.empty() || address.size() >= kValueBufferChars) {
     AfxMessageBox("Invalid Address");
-    return;
+    return FlowEnd::kStayOpen;
   }
   if (!IsValidPort(port)) {
     AfxMessageBox("Invalid Port");
-    return;
+    return FlowEnd::kStayOpen;
   }
-  switch (UpdateKnownAddress(address, port)) {
-    case UpdateResult::kOpenFailed:
-      return;
-    case UpdateResult::kNotKnown:
-      if (AddNewAddress(address, port) < 0) return;
-      break;
-    case UpdateResult::kUpdated:
-      break;
-  }
-  dlg.OnOK();
+  const UpdateResult update = UpdateKnownAddress(address, port);
+  const bool stored = update == UpdateResult::kUpdated ||
+                      (update == UpdateResult::kNotKnown && AddNewAddress(address, port) >= 0);
+  return stored ? FlowEnd::kEndWithOk : FlowEnd::kStayOpen;
 }
 
-void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
+void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDeleteButton) {
   if (list.GetCount() <= 0) return;
-  if (dlg.MessageBox("sure delete?", "delete", MB_YESNO) != IDYES) return;
-  HWND hDelete = dlg.GetDlgItem(kIdDeleteButton);
-  HWND hPort = dlg.GetDlgItem(kIdPortBox);
-  ::EnableWindow(hDelete, FALSE);
+  if (ShowMessageBox(hOwner, "sure delete?", "delete", MB_YESNO) != IDYES) return;
+  ::EnableWindow(hDeleteButton, FALSE);
 
-  // The selected entry's text, not the edit field's.
+  // The selected entry's text (none selected: empty), not the edit field's.
   const int sel = list.GetCurSel();
-  if (DeleteAddressLines(sel >= 0 ? list.GetLBText(sel) : std::string()) != DeleteResult::kDeleted) {
+  if (DeleteAddressLines(list.GetLBText(sel)) != DeleteResult::kDeleted) {
     // The failure has been shown and nothing changed. The button comes back,
     // or it would stay dead until the program is started again.
-    ::EnableWindow(hDelete, TRUE);
+    ::EnableWindow(hDeleteButton, TRUE);
     return;
   }
 
   list.DeleteString(sel);
   const bool remain = list.GetCount() > 0;
+  const std::string first = list.GetLBText(0);
   if (remain) {
     list.SetCurSel(0);
-    ShowNumber(hPort, ReadPortForIndex(FindAddressIndex(list.GetLBText(0))));
+    ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(first)));
   } else {
     list.ResetContent();
   }
@@ -325,15 +309,14 @@ void DeleteSelectedAddress(CDialog& dlg, CComboBox& list) {
   if (count > 0) WriteInt(kSectionBook, "COUNT", count - 1);
 
   if (remain) {
-    const std::string first = SelectedText(list);
     WriteInt(kSectionBook, "INDEX", FindAddressIndex(first));
     WriteText(kSectionLogin, "IP", first);
   }
-  ::EnableWindow(hDelete, TRUE);
+  ::EnableWindow(hDeleteButton, TRUE);
 }
 
-void ShowPortOfSelection(CDialog& dlg, CComboBox& list) {
-  ShowNumber(dlg.GetDlgItem(kIdPortBox), ReadPortForIndex(FindAddressIndex(SelectedText(list))));
+void ShowPortOfSelection(const CComboBox& list, HWND hPortBox) {
+  ShowNumber(hPortBox, ReadPortForIndex(FindAddressIndex(list.GetLBText(list.GetCurSel()))));
 }
 
 LastAddress ReadLastAddress() {
@@ -343,7 +326,7 @@ LastAddress ReadLastAddress() {
   last.port = ReadInt(kSectionBook, PortKey(index));
   // A hand-edited port outside 1..65535 counts as no port: cutting it to 16
   // bits would connect to a different port (70000 would become 4464).
-  if (last.port < 1 || last.port > 65535) last.port = 0;
+  if (!IsPortNumber(last.port)) last.port = 0;
   return last;
 }
 

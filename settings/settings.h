@@ -14,11 +14,10 @@
 // deleting an entry work on the file's raw text (settings/profile_text.h).
 // Failures are shown at once in the application's message box (OK only).
 //
-// The dialog operations work with any dialog that offers the address list
-// (a drop-down combo box with an edit field, sorted, id 1016), the port box
-// (edit, 1007) and the Delete button (1018). They take the dialog, which
-// owns the Delete question and is ended through its OnOK(), and the
-// dialog's bound combo box; the port box and Delete button are reached by id.
+// The dialog operations take the controls they work on: the address list (a
+// drop-down combo box with an edit field, sorted), the port box (an edit)
+// and, for Delete, the button and the window that owns its question. Ending
+// the dialog is left to the dialog: SaveLoginAddress says when.
 #pragma once
 
 #include <windows.h>
@@ -26,17 +25,12 @@
 #include <string>
 
 #include "framework/controls.h"
-#include "framework/dialog.h"
 
 namespace settings {
 
 // Relative, so it is resolved against the current folder; having a folder
 // part also keeps the profile functions off the Windows folder.
 constexpr char kFileName[] = ".\\QlUserCfg.ini";
-
-constexpr int kIdPortBox = 1007;
-constexpr int kIdAddressList = 1016;
-constexpr int kIdDeleteButton = 1018;
 
 // The largest file the raw-text operations read; a larger one counts as a
 // file that cannot be opened.
@@ -110,18 +104,20 @@ int ReadPortForIndex(int nSlot);
 // (letter case counts) and shows its port.
 void LoadAddressList(CComboBox& list, HWND hPortBox);
 
-// OK: checks the typed address and port ("Invalid Address", "Invalid Port"),
-// stores them as a known or new entry and ends the dialog with dlg.OnOK();
-// the dialog stays open when something failed.
-void SaveLoginAddress(CDialog& dlg, CComboBox& list);
+// OK: checks the typed address and port ("Invalid Address", "Invalid Port")
+// and stores them as a known or new entry; the dialog then ends with OK. On
+// a failure, which has been shown, it stays open.
+enum class FlowEnd { kStayOpen, kEndWithOk };
+FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox);
 
-// Delete: asks "sure delete?" (Yes/No, owned by dlg), removes the selected
+// Delete: asks "sure delete?" (Yes/No, owned by hOwner), removes the selected
 // entry from file and list, selects the first remaining one and shows its
-// port, and keeps COUNT, INDEX and the login address in step.
-void DeleteSelectedAddress(CDialog& dlg, CComboBox& list);
+// port, and keeps COUNT, INDEX and the login address in step. The Delete
+// button is disabled meanwhile.
+void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDeleteButton);
 
 // Selection change of the list: shows the selected entry's port.
-void ShowPortOfSelection(CDialog& dlg, CComboBox& list);
+void ShowPortOfSelection(const CComboBox& list, HWND hPortBox);
 
 // What the viewer connects to: the entry INDEX names. A port outside
 // 1..65535 (or missing) is 0, meaning no port.

@@ -2,12 +2,12 @@
 
 #include <olectl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "components/common/dvrocx_ids.h"
+#include "components/common/port.h"
+#include "framework/trace.h"
 #include "res/resource.h"
-#include "settings/profile_text.h"
 #include "settings/settings.h"
 
 HWND g_hWatchedWnd = nullptr;
@@ -50,6 +50,9 @@ void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 BOOL CViewerDlg::OnInitDialog() {
+  // The base's data exchange puts the still empty address and port 0 into
+  // the control before LoadLastAddress has read them. Older copies of the
+  // program do the same, and the control only stores the two values.
   CDialog::OnInitDialog();
   if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
     char about[256] = "";
@@ -65,30 +68,30 @@ BOOL CViewerDlg::OnInitDialog() {
   LoadLastAddress();
   // The control has no Enabled property: the request fails, which is fine,
   // and the control keeps taking the operator's input.
-  if (COleControlSite* site = m_dvrOcx.GetControlSite()) site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE);
+  COleControlSite* site = m_dvrOcx.GetControlSite();
+  const HRESULT hr = site ? site->SetProperty(DISPID_ENABLED, VT_BOOL, FALSE) : S_OK;
+  if (FAILED(hr)) Trace("viewer: the control refused Enabled = FALSE (0x%08lX)\n", static_cast<unsigned long>(hr));
   m_hNullBrush = static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
   if (m_dvrOcx.m_hWnd) ::EnumChildWindows(m_dvrOcx.m_hWnd, &HideLanguageWindows, 0);
   return TRUE;
 }
 
 void CViewerDlg::ConnectControl() {
-  // The control takes the port as a 16-bit value: 40000 travels as -25536
-  // and is read back as the unsigned 40000.
-  m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), static_cast<short>(m_nPort & 0xFFFF));
+  // The result is not acted on: a failed call has been reported already,
+  // and the control's own refusal goes to the developer trace.
+  const long result = m_dvrOcx.SetDeviceIPandPort(m_strAddress.c_str(), PortToControl(m_nPort));
+  if (result != 0) Trace("viewer: SetDeviceIPandPort(%s, %d) gave %ld\n", m_strAddress.c_str(), m_nPort, result);
 }
 
 void CViewerDlg::LoadLastAddress() {
-  // A stored port outside 1..65535 reads as no port (see ReadLastAddress):
-  // passing its low 16 bits would connect to a different port.
+  // A stored port outside 1..65535 reads as 0, no port (see ReadLastAddress).
   settings::LastAddress last = settings::ReadLastAddress();
   if (!last.address.empty()) {
     SetDlgItemText(IDC_VIEWER_ADDRESS, last.address.c_str());
     m_strAddress = last.address;
   }
   if (last.port != 0) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%d", last.port);
-    SetDlgItemText(IDC_VIEWER_PORT, text);
+    SetDlgItemText(IDC_VIEWER_PORT, std::to_string(last.port).c_str());
     m_nPort = last.port;
   }
   if (!m_strAddress.empty() && m_nPort != 0) ConnectControl();
@@ -150,13 +153,16 @@ HBRUSH CViewerDlg::OnCtlColor(HDC hdc, HWND, UINT nCtlColor) {
 }
 
 void CViewerDlg::OnSetIpPort() {
+  // The control's values are read first although the typed ones replace
+  // them: when either box is empty the members keep what the control holds,
+  // as in older copies of the program.
   UpdateData(TRUE);
   std::string address = GetDlgItemText(IDC_VIEWER_ADDRESS);
   std::string port = GetDlgItemText(IDC_VIEWER_PORT);
   if (address.empty() || port.empty()) return;
   settings::WriteViewerAddress(address, port);
   m_strAddress = address;
-  m_nPort = settings::TextToInt(port);
+  m_nPort = PortNumberFromText(port.c_str());
   ConnectControl();
 }
 

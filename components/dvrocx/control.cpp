@@ -5,6 +5,7 @@
 #include "dvrocx_ids.h"
 #include "module.h"
 #include "ocx_state.h"
+#include "port.h"
 #include "ui_strings.h"
 
 namespace dvrocx {
@@ -410,9 +411,7 @@ HRESULT CDvrOcxControl::InvokeSetDeviceIPandPort(WORD flags, DISPPARAMS *params,
         *argError = static_cast<UINT>(addressArg);
         return DISP_E_TYPEMISMATCH;
     }
-    // The port is declared short: a port above 32767 arrives negative and is
-    // read back as unsigned 16 bits (-25536 is port 40000). A long in the
-    // range of either reading is taken as well.
+    // The port comes in the 16-bit form of port.h.
     VARIANT port;
     VariantInit(&port);
     if (FAILED(VariantChangeType(&port, &params->rgvarg[portArg], 0, VT_I4))) {
@@ -420,7 +419,7 @@ HRESULT CDvrOcxControl::InvokeSetDeviceIPandPort(WORD flags, DISPPARAMS *params,
         *argError = static_cast<UINT>(portArg);
         return DISP_E_TYPEMISMATCH;
     }
-    if (V_I4(&port) < -32768 || V_I4(&port) > 65535) {
+    if (!IsControlPort(V_I4(&port))) {
         VariantClear(&address);
         *argError = static_cast<UINT>(portArg);
         return DISP_E_OVERFLOW;
@@ -428,7 +427,7 @@ HRESULT CDvrOcxControl::InvokeSetDeviceIPandPort(WORD flags, DISPPARAMS *params,
     const std::wstring text(V_BSTR(&address) != nullptr ? V_BSTR(&address) : L"", SysStringLen(V_BSTR(&address)));
     VariantClear(&address);
 
-    const LONG outcome = SetDeviceIPandPort(text, static_cast<USHORT>(V_I4(&port) & 0xFFFF));
+    const LONG outcome = SetDeviceIPandPort(text, PortFromControl(V_I4(&port)));
     if (result != nullptr) {
         VariantInit(result);
         V_VT(result) = VT_I4;

@@ -178,8 +178,12 @@ void CInitDlg::OnButtonRegister() { ::OnButtonRegister(); }
 
 void CInitDlg::OnButtonUnregister() { ::OnButtonUnregister(); }
 
-void CInitDlg::SaveLoginAddress() { settings::SaveLoginAddress(*this, m_comboAddress); }
+void CInitDlg::SaveLoginAddress() {
+  if (settings::SaveLoginAddress(m_comboAddress, GetDlgItem(IDC_PORT)) == settings::FlowEnd::kEndWithOk) OnOK();
+}
 
-void CInitDlg::DeleteSelectedAddress() { settings::DeleteSelectedAddress(*this, m_comboAddress); }
+void CInitDlg::DeleteSelectedAddress() {
+  settings::DeleteSelectedAddress(m_hWnd, m_comboAddress, GetDlgItem(IDC_PORT), m_btnDelete.m_hWnd);
+}
 
-void CInitDlg::ShowPortOfSelection() { settings::ShowPortOfSelection(*this, m_comboAddress); }
+void CInitDlg::ShowPortOfSelection() { settings::ShowPortOfSelection(m_comboAddress, GetDlgItem(IDC_PORT)); }

@@ -15,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "framework/dialog.h"
 #include "framework/msgbox.h"
+#include "res/resource.h"
 #include "settings/profile_text.h"
 #include "tests/support/support.h"
 
@@ -40,16 +42,17 @@ INT_PTR CALLBACK PlainProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 struct Dialog : CDialog {
   Dialog() : CDialog(0) {
     Attach(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100), nullptr, PlainProc, 0));
-    list.Attach(GetDlgItem(kIdAddressList));
-    LoadAddressList(list, GetDlgItem(kIdPortBox));
+    list.Attach(GetDlgItem(IDC_ADDRESS_LIST));
+    LoadAddressList(list, GetDlgItem(IDC_PORT));
   }
   ~Dialog() override { list.Detach(), ::DestroyWindow(Detach()); }
-  void OnOK() override { ++oks; }
+  // OK on this dialog; oks counts the times it would end the dialog.
+  void Save() { oks += SaveLoginAddress(list, GetDlgItem(IDC_PORT)) == FlowEnd::kEndWithOk; }
   // "[entry][entry] <selection> '<edit field>' <port box>"
   std::string View() const {
     std::string s;
     for (int i = 0; i < list.GetCount(); ++i) s += "[" + list.GetLBText(i) + "]";
-    return s + " " + std::to_string(list.GetCurSel()) + " '" + list.GetWindowText() + "' " + GetDlgItemText(kIdPortBox);
+    return s + " " + std::to_string(list.GetCurSel()) + " '" + list.GetWindowText() + "' " + GetDlgItemText(IDC_PORT);
   }
   CComboBox list;
   int oks = 0;
@@ -79,14 +82,14 @@ class Settings : public ::testing::Test {
   bool Ok(const std::string& address, const std::string& port) {
     Dialog& d = Open();
     d.list.SetWindowText(address.c_str());
-    d.SetDlgItemText(kIdPortBox, port.c_str());
-    SaveLoginAddress(d, d.list);
+    d.SetDlgItemText(IDC_PORT, port.c_str());
+    d.Save();
     return d.oks == 1;
   }
   void Delete(Dialog& d, int answer = IDYES) {
     m_answer = answer;
-    DeleteSelectedAddress(d, d.list);
-    EXPECT_TRUE(::IsWindowEnabled(d.GetDlgItem(kIdDeleteButton)));
+    DeleteSelectedAddress(d.m_hWnd, d.list, d.GetDlgItem(IDC_PORT), d.GetDlgItem(IDC_DELETE));
+    EXPECT_TRUE(::IsWindowEnabled(d.GetDlgItem(IDC_DELETE)));
   }
 
   vt::TempDir m_dir{"velo_settings"};
@@ -114,7 +117,7 @@ TEST_F(Settings, WorkedExample) {
   Dialog& d = Open();
   EXPECT_EQ("[10.0.0.7][192.168.1.10] 0 '10.0.0.7' 34567", d.View());
   d.list.SetCurSel(1);
-  ShowPortOfSelection(d, d.list);
+  ShowPortOfSelection(d.list, d.GetDlgItem(IDC_PORT));
   EXPECT_EQ("[10.0.0.7][192.168.1.10] 1 '192.168.1.10' 5000", d.View());
 
   // Delete of the selected entry, answered No then Yes.
@@ -239,8 +242,8 @@ TEST_F(Settings, OnlyTheExactEntryOfTheBookIsKnown) {
     Put(kBook + "COUNT=2\r\nIP00=DVR.local\r\nPORT00=80\r\nIP01=dvr.local\r\nPORT01=90\r\nINDEX=" + index + "\r\n");
     Dialog& d = Open();
     EXPECT_EQ(*index == '0' ? "DVR.local" : "dvr.local", d.list.GetLBText(d.list.GetCurSel())) << index;
-    EXPECT_EQ(*index == '0' ? "80" : "90", d.GetDlgItemText(kIdPortBox)) << index;
-    SaveLoginAddress(d, d.list);
+    EXPECT_EQ(*index == '0' ? "80" : "90", d.GetDlgItemText(IDC_PORT)) << index;
+    d.Save();
     EXPECT_EQ(80, ReadPortForIndex(0));
     EXPECT_EQ(90, ReadPortForIndex(1));
   }

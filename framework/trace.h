@@ -1,0 +1,19 @@
+// Developer trace: a line for the debugger through OutputDebugString, which
+// Wine prints under WINEDEBUG=+debugstr; the operator never sees it. Like
+// Wine's FIXME, it marks failures ignored on purpose and stubs, and its
+// format ends with "\n".
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+inline void __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2))) Trace(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof(line), format, args);
+  va_end(args);
+  ::OutputDebugStringA(line);
+}
