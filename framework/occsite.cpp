@@ -145,7 +145,10 @@ IFontDisp* CControlSite::AmbientFont() {
   fd.fItalic = lf.lfItalic != 0;
   fd.fUnderline = lf.lfUnderline != 0;
   fd.fStrikethrough = lf.lfStrikeOut != 0;
-  if (FAILED(::OleCreateFontIndirect(&fd, IID_IFontDisp, m_pFont.ppv()))) m_pFont.Release();
+  if (HRESULT hr = ::OleCreateFontIndirect(&fd, IID_IFontDisp, m_pFont.ppv()); FAILED(hr)) {
+    Trace("occ: no ambient font (0x%08lX)\n", static_cast<unsigned long>(hr));
+    m_pFont.Release();
+  }
   return m_pFont;
 }
 
@@ -205,7 +208,7 @@ HRESULT CControlSite::LoadState(const ControlParams& p, bool* pbLoaded) {
   }
   // Storage records (IPersistStorage) are not offered: the control cannot
   // be loaded.
-  if (p.initMsg != kInitLoadFromStream) return E_NOTIMPL;
+  if (p.initMsg != kInitLoadFromStream) return NotImplemented("loading a control from a storage record");
 
   CComPtr<IStream> stream;
   HRESULT hr = ::CreateStreamOnHGlobal(nullptr, TRUE, &stream);
@@ -241,7 +244,10 @@ HRESULT CControlSite::Start(const ControlParams& p) {
   // Some controls read ambient properties while they load: they ask for
   // their site first.
   DWORD misc = 0;
-  if (FAILED(m_pObject->GetMiscStatus(DVASPECT_CONTENT, &misc))) misc = 0;
+  if (HRESULT hr = m_pObject->GetMiscStatus(DVASPECT_CONTENT, &misc); FAILED(hr)) {
+    Trace("occ: no misc status (0x%08lX)\n", static_cast<unsigned long>(hr));
+    misc = 0;
+  }
   const bool bSiteFirst = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
   if (bSiteFirst && FAILED(hr = m_pObject->SetClientSite(this))) return hr;
   bool bLoaded = false;
@@ -252,7 +258,8 @@ HRESULT CControlSite::Start(const ControlParams& p) {
   // gets the size of its rectangle.
   if (!bLoaded) {
     SIZEL size = PixelsToHimetric(p.rc.right - p.rc.left, p.rc.bottom - p.rc.top);
-    m_pObject->SetExtent(DVASPECT_CONTENT, &size);
+    if (HRESULT hr = m_pObject->SetExtent(DVASPECT_CONTENT, &size); FAILED(hr))
+      Trace("occ: the control kept its extent (0x%08lX)\n", static_cast<unsigned long>(hr));
   }
   m_pDispatch.QueryFrom(m_pObject, IID_IDispatch);
 

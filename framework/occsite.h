@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/occ.h"
+#include "framework/trace.h"
 
 // What a site needs to create its control.
 struct ControlParams {
@@ -64,10 +65,10 @@ class CControlSite final : public COleControlSite,
   }
 
   // IOleClientSite
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return NotImplemented("CControlSite::SaveObject"); }
   HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** ppmk) override {
     if (ppmk) *ppmk = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented("CControlSite::GetMoniker");
   }
   HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** ppContainer) override {
     if (ppContainer) *ppContainer = nullptr;
@@ -75,7 +76,7 @@ class CControlSite final : public COleControlSite,
   }
   HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return NotImplemented("CControlSite::RequestNewObjectLayout"); }
 
   // IOleWindow
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override {
@@ -83,7 +84,7 @@ class CControlSite final : public COleControlSite,
     *phwnd = m_hParent;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return NotImplemented("CControlSite::ContextSensitiveHelp"); }
 
   // IOleInPlaceSite
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
@@ -92,7 +93,7 @@ class CControlSite final : public COleControlSite,
   HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc,
                                              LPRECT lprcPosRect, LPRECT lprcClipRect,
                                              LPOLEINPLACEFRAMEINFO lpFrameInfo) override;
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return NotImplemented("CControlSite::Scroll"); }
   HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
@@ -112,13 +113,13 @@ class CControlSite final : public COleControlSite,
   HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** ppDisp) override {
     if (ppDisp) *ppDisp = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented("CControlSite::GetExtendedControl");
   }
   HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* pPtlHimetric, POINTF* pPtfContainer,
                                             DWORD dwFlags) override;
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return NotImplemented("CControlSite::ShowPropertyFrame"); }
 
   // IDispatch: the ambient properties.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
@@ -128,7 +129,7 @@ class CControlSite final : public COleControlSite,
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
     if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented("CControlSite::GetTypeInfo");
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId) override {
     for (UINT i = 0; rgDispId && i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
@@ -160,7 +161,7 @@ class CControlSite final : public COleControlSite,
       *phwnd = ::GetAncestor(SiteFromFrame(this)->m_hParent, GA_ROOT);
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return NotImplemented("CFrame::ContextSensitiveHelp"); }
     // No toolbars, menus or status line to share.
     HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
     HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
@@ -169,9 +170,9 @@ class CControlSite final : public COleControlSite,
       SiteFromFrame(this)->m_pActiveObject.Assign(pActiveObject);
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return NotImplemented("CFrame::InsertMenus"); }
     HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return NotImplemented("CFrame::RemoveMenus"); }
     HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }

@@ -17,3 +17,9 @@ inline void __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2))) Trace(const cha
   va_end(args);
   ::OutputDebugStringA(line);
 }
+
+// A method the program does not offer: traced, and E_NOTIMPL to the caller.
+inline HRESULT NotImplemented(const char* method) {
+  Trace("%s: not implemented\n", method);
+  return E_NOTIMPL;
+}
