@@ -8,27 +8,8 @@
 #include "framework/filedialog.h"
 #include "framework/msgbox.h"
 
-const PayloadEntry g_aPayloads[kPayloadCount] = {
-    {172, "DvrOcx.ocx"},               // the viewer control
-    {173, "DvrOcxChn.dll"},            // its Traditional Chinese texts
-    {174, "DvrOcxChs.dll"},            // its Simplified Chinese texts
-    {175, "CovH264ToAvi.dll"},         // H.264 recordings to AVI
-    {176, "Ql_DvrNet.dll"},            // network client for the recorders
-    {177, "Ql_DvrAVDecode.dll"},       // audio and video decoding and playback
-    {178, "ChipDecoder.dll"},          // decoder front end
-    {179, "AudioDecode.dll"},          // audio decoding and capture
-    {180, "Winpubf.dll"},              // small utilities
-    {181, "Nvrfs.dll"},                // recording-file reader
-    {182, "lib_VoiceEngine_dll.dll"},  // voice codec
-    {183, "hi_h264Dec_w.dll"},         // H.264 decoder
-    {184, "AmrDll.dll"},               // AMR codec
-};
-
-const char kControlServerKey[] = "CLSID\\{9b479d7b-916a-45b0-b042-d42865a60e21}\\InprocServer32";
-
 namespace {
 
-const char kControlFileName[] = "DvrOcx.ocx";
 const char kPayloadType[] = "BIN";
 const char kLibraryFilter[] = "(*.ocx)|*.ocx|(*.dll)|*.dll|all file|*.*||";
 
@@ -196,7 +177,7 @@ void ExtractPayload(HWND hOwner, const char* pszType, int nId, const char* pszFi
 void RegisterControl() {
   char szSysDir[200];
   char szPath[MAX_PATH] = "";
-  if (GetSystemDir(szSysDir)) snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, kControlFileName);
+  if (GetSystemDir(szSysDir)) snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, g_aPayloads[0].pszFileName);
 
   // The copy just written into the system directory, by its full path.
   HMODULE hLibrary = szPath[0] ? LoadLibraryByPath(szPath) : nullptr;
