@@ -169,8 +169,7 @@ BOOL CInitDlg::OnEraseBkgnd(HDC hdc) {
 void CInitDlg::OnButtonLeave() { OnCancel(); }
 
 void CInitDlg::OnButtonTest() {
-  static const UINT kDeleteBitmaps[3] = {156, 158, 157};
-  if (m_nLang >= 0 && m_nLang <= 2) m_btnDelete.SetBitmap(kDeleteBitmaps[m_nLang], kSkinKey);
+  if (m_nLang >= 0 && m_nLang <= 2) m_btnDelete.SetBitmap(kLanguages[m_nLang].bmpDelete, kSkinKey);
   Invalidate(TRUE);
 }
 
