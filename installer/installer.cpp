@@ -52,16 +52,21 @@ HMODULE LoadLibraryByPath(const char* pszPath) {
   return ::LoadLibraryExA(szFull, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-PFNDLLREGISTER GetRegisterEntry(HMODULE hLibrary, const char* pszName) {
-  FARPROC pfn = ::GetProcAddress(hLibrary, pszName);
+// Calls the entry point of a loaded library and frees the library. Its
+// outcome is shown: pszDoneText (if any) after success, else pszFailText
+// with the HRESULT ("Register fail: 0x80040200").
+void CallEntryPoint(HMODULE hLibrary, const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   // The one cast to the entry point's real type (through the generic function
   // pointer type, which the compiler accepts as a match for any signature).
-  return reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(pfn));
-}
-
-// What an entry point returned: pszDoneText (if any) after success, else
-// pszFailText with the HRESULT ("Register fail: 0x80040200").
-void ShowOutcome(HRESULT hr, const char* pszDoneText, const char* pszFailText) {
+  auto pfnEntry =
+      reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(::GetProcAddress(hLibrary, pszEntryPoint)));
+  if (!pfnEntry) {
+    ShowMessage("GetProcAddress fail");
+    ::FreeLibrary(hLibrary);
+    return;
+  }
+  const HRESULT hr = pfnEntry();
+  ::FreeLibrary(hLibrary);
   if (SUCCEEDED(hr)) {
     if (pszDoneText) ShowMessage(pszDoneText);
     return;
@@ -72,7 +77,7 @@ void ShowOutcome(HRESULT hr, const char* pszDoneText, const char* pszFailText) {
 }
 
 // The Register and Unregister buttons: the operator picks a library, whose
-// entry point is called; its outcome is shown as ShowOutcome does.
+// entry point is called as CallEntryPoint does.
 void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   CFileDialog dlg(TRUE, nullptr, nullptr, 0, kLibraryFilter, nullptr);
   if (dlg.DoModal() != IDOK) return;
@@ -82,15 +87,7 @@ void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const
     ShowMessage("LoadLibrary fail");
     return;
   }
-  PFNDLLREGISTER pfnEntry = GetRegisterEntry(hLibrary, pszEntryPoint);
-  if (!pfnEntry) {
-    ShowMessage("GetProcAddress fail");
-    ::FreeLibrary(hLibrary);
-    return;
-  }
-  const HRESULT hr = pfnEntry();
-  ::FreeLibrary(hLibrary);
-  ShowOutcome(hr, pszDoneText, pszFailText);
+  CallEntryPoint(hLibrary, pszEntryPoint, pszDoneText, pszFailText);
 }
 
 }  // namespace
@@ -195,15 +192,7 @@ void RegisterControl() {
     }
     return;
   }
-  PFNDLLREGISTER pfnRegister = GetRegisterEntry(hLibrary, "DllRegisterServer");
-  if (!pfnRegister) {
-    ShowMessage("GetProcAddress fail");
-    ::FreeLibrary(hLibrary);
-    return;
-  }
-  const HRESULT hr = pfnRegister();
-  ::FreeLibrary(hLibrary);
-  ShowOutcome(hr, "Register finish", "Register fail");
+  CallEntryPoint(hLibrary, "DllRegisterServer", "Register finish", "Register fail");
 }
 
 void OnButtonRegister() { CallChosenLibrary("DllRegisterServer", nullptr, "Register fail"); }
