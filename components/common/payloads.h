@@ -3,7 +3,8 @@
 // into the system directory in this order, one entry per file:
 //   VELO_PAYLOAD(resource id, file name, what the file is)
 // Each user expands the list with a VELO_PAYLOAD of its own (the installer's
-// table, res/payloads.rc); the component build reads the entries' lines
+// table, res/payloads.rc: windres keeps only the directives of an included .h
+// file, so the list is a macro); the component build reads the entries
 // (components/CMakeLists.txt) and builds every file under its name, with the
 // description as a companion's version-block file description.
 #pragma once
