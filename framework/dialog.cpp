@@ -6,6 +6,10 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
   if (!rControl.m_hWnd) rControl.SubclassDlgItem(static_cast<UINT>(nIDC), pDX->m_pDlgWnd);
 }
 
+void DDX_Control(CDataExchange* pDX, std::initializer_list<std::pair<int, CWnd*>> controls) {
+  for (const auto& control : controls) DDX_Control(pDX, control.first, *control.second);
+}
+
 namespace {
 
 // A dialog with no parent is owned by the application's main window (the

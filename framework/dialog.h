@@ -3,7 +3,8 @@
 //   CDataExchange  what DoDataExchange is asked to do (into or out of controls)
 //   CDialog        template by id, DoModal with its own modal loop,
 //                  OnInitDialog / OnOK / OnCancel / EndDialog, DoDataExchange
-//   DDX_Control    binds (subclasses) a control of the dialog to a wrapper
+//   DDX_Control    binds (subclasses) a control of the dialog to a wrapper,
+//                  or each of a list of (id, wrapper) pairs in turn
 //
 // The modal loop offers every message to PreTranslateMessage (of the target
 // window and its parents up to the dialog) before dispatching it; the
@@ -13,6 +14,8 @@
 // container (when one is enabled) before OnInitDialog.
 #pragma once
 
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "framework/dlgtemplate.h"
@@ -28,6 +31,7 @@ class CDataExchange {
 };
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+void DDX_Control(CDataExchange* pDX, std::initializer_list<std::pair<int, CWnd*>> controls);
 
 class COleControlContainer;
 

@@ -3,16 +3,10 @@
 #include <commdlg.h>
 
 #include "framework/syslib.h"
+#include "framework/testseam.h"
 #include "framework/wnd.h"
 
-namespace {
-FileDialogScript& Script() {
-  static FileDialogScript script;
-  return script;
-}
-}  // namespace
-
-void SetFileDialogScript(FileDialogScript script) { Script() = std::move(script); }
+void SetFileDialogScript(FileDialogScript script) { TestScript<FileDialogScript>() = std::move(script); }
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt, const char* lpszFileName, DWORD dwFlags,
                          const char* lpszFilter, CWnd* pParentWnd)
@@ -31,9 +25,9 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt, const cha
 }
 
 INT_PTR CFileDialog::DoModal() {
-  if (Script()) {
+  if (const FileDialogScript& script = TestScript<FileDialogScript>()) {
     std::string path = m_strPath;
-    INT_PTR r = Script()(*this, &path);
+    INT_PTR r = script(*this, &path);
     if (r == IDOK) m_strPath = path;
     return r;
   }

@@ -4,6 +4,7 @@
 //   CHandle        a kernel object handle (CloseHandle)
 //   CRegKey        an open registry key (RegCloseKey)
 //   CModule        a loaded library (FreeLibrary)
+//   CBitmap        a bitmap (DeleteObject)
 //   CSelectObject  a GDI object selected into a DC, deselected when it goes
 //
 // Owners are not copied. Release() lets go early, where the order of
@@ -52,6 +53,11 @@ class CScopedHandle {
 
   operator H() const { return m_h; }
   H* operator&() { return Release(), &m_h; }
+  // Owns h instead of what it held.
+  void Attach(H h) {
+    Release();
+    m_h = h;
+  }
   bool Valid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
   void Release() {
     if (Valid()) Close(m_h);
@@ -70,6 +76,8 @@ class CScopedHandle {
 using CHandle = CScopedHandle<HANDLE, BOOL, ::CloseHandle>;
 using CRegKey = CScopedHandle<HKEY, LONG, ::RegCloseKey>;
 using CModule = CScopedHandle<HMODULE, BOOL, ::FreeLibrary>;
+inline BOOL WINAPI DeleteBitmapObject(HBITMAP h) { return ::DeleteObject(h); }
+using CBitmap = CScopedHandle<HBITMAP, BOOL, DeleteBitmapObject>;
 
 class CSelectObject {
  public:

@@ -1,19 +1,14 @@
 #include "framework/msgbox.h"
 
 #include "framework/app.h"
+#include "framework/testseam.h"
 #include "framework/wnd.h"
 
-namespace {
-MessageBoxScript& Script() {
-  static MessageBoxScript script;
-  return script;
-}
-}  // namespace
-
-void SetMessageBoxScript(MessageBoxScript script) { Script() = std::move(script); }
+void SetMessageBoxScript(MessageBoxScript script) { TestScript<MessageBoxScript>() = std::move(script); }
 
 int ShowMessageBox(HWND hOwner, const char* text, const char* caption, UINT type) {
-  if (Script()) return Script()(MessageBoxCall{hOwner, text ? text : "", caption ? caption : "", type});
+  if (const MessageBoxScript& script = TestScript<MessageBoxScript>())
+    return script(MessageBoxCall{hOwner, text ? text : "", caption ? caption : "", type});
   return ::MessageBoxA(hOwner, text, caption, type);
 }
 

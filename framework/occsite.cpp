@@ -160,16 +160,15 @@ HRESULT STDMETHODCALLTYPE CControlSite::Invoke(DISPID dispIdMember, REFIID, LCID
   switch (dispIdMember) {
     case DISPID_AMBIENT_USERMODE:
     case DISPID_AMBIENT_SUPPORTSMNEMONICS:
-      pVarResult->vt = VT_BOOL;
-      pVarResult->boolVal = VARIANT_TRUE;
-      return S_OK;
     case DISPID_AMBIENT_UIDEAD:
     case DISPID_AMBIENT_SHOWGRABHANDLES:
     case DISPID_AMBIENT_SHOWHATCHING:
-    case DISPID_AMBIENT_MESSAGEREFLECT:
+    case DISPID_AMBIENT_MESSAGEREFLECT: {
+      const bool on = dispIdMember == DISPID_AMBIENT_USERMODE || dispIdMember == DISPID_AMBIENT_SUPPORTSMNEMONICS;
       pVarResult->vt = VT_BOOL;
-      pVarResult->boolVal = VARIANT_FALSE;
+      pVarResult->boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
+    }
     case DISPID_AMBIENT_LOCALEID:
       pVarResult->vt = VT_I4;
       pVarResult->lVal = static_cast<LONG>(::GetUserDefaultLCID());

@@ -8,27 +8,8 @@
 #include "framework/filedialog.h"
 #include "framework/msgbox.h"
 
-const PayloadEntry g_aPayloads[kPayloadCount] = {
-    {172, "DvrOcx.ocx"},               // the viewer control
-    {173, "DvrOcxChn.dll"},            // its Traditional Chinese texts
-    {174, "DvrOcxChs.dll"},            // its Simplified Chinese texts
-    {175, "CovH264ToAvi.dll"},         // H.264 recordings to AVI
-    {176, "Ql_DvrNet.dll"},            // network client for the recorders
-    {177, "Ql_DvrAVDecode.dll"},       // audio and video decoding and playback
-    {178, "ChipDecoder.dll"},          // decoder front end
-    {179, "AudioDecode.dll"},          // audio decoding and capture
-    {180, "Winpubf.dll"},              // small utilities
-    {181, "Nvrfs.dll"},                // recording-file reader
-    {182, "lib_VoiceEngine_dll.dll"},  // voice codec
-    {183, "hi_h264Dec_w.dll"},         // H.264 decoder
-    {184, "AmrDll.dll"},               // AMR codec
-};
-
-const char kControlServerKey[] = "CLSID\\{9b479d7b-916a-45b0-b042-d42865a60e21}\\InprocServer32";
-
 namespace {
 
-const char kControlFileName[] = "DvrOcx.ocx";
 const char kPayloadType[] = "BIN";
 const char kLibraryFilter[] = "(*.ocx)|*.ocx|(*.dll)|*.dll|all file|*.*||";
 
@@ -71,16 +52,21 @@ HMODULE LoadLibraryByPath(const char* pszPath) {
   return ::LoadLibraryExA(szFull, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-PFNDLLREGISTER GetRegisterEntry(HMODULE hLibrary, const char* pszName) {
-  FARPROC pfn = ::GetProcAddress(hLibrary, pszName);
+// Calls the entry point of a loaded library and frees the library. Its
+// outcome is shown: pszDoneText (if any) after success, else pszFailText
+// with the HRESULT ("Register fail: 0x80040200").
+void CallEntryPoint(HMODULE hLibrary, const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   // The one cast to the entry point's real type (through the generic function
   // pointer type, which the compiler accepts as a match for any signature).
-  return reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(pfn));
-}
-
-// What an entry point returned: pszDoneText (if any) after success, else
-// pszFailText with the HRESULT ("Register fail: 0x80040200").
-void ShowOutcome(HRESULT hr, const char* pszDoneText, const char* pszFailText) {
+  auto pfnEntry =
+      reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(::GetProcAddress(hLibrary, pszEntryPoint)));
+  if (!pfnEntry) {
+    ShowMessage("GetProcAddress fail");
+    ::FreeLibrary(hLibrary);
+    return;
+  }
+  const HRESULT hr = pfnEntry();
+  ::FreeLibrary(hLibrary);
   if (SUCCEEDED(hr)) {
     if (pszDoneText) ShowMessage(pszDoneText);
     return;
@@ -91,7 +77,7 @@ void ShowOutcome(HRESULT hr, const char* pszDoneText, const char* pszFailText) {
 }
 
 // The Register and Unregister buttons: the operator picks a library, whose
-// entry point is called; its outcome is shown as ShowOutcome does.
+// entry point is called as CallEntryPoint does.
 void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   CFileDialog dlg(TRUE, nullptr, nullptr, 0, kLibraryFilter, nullptr);
   if (dlg.DoModal() != IDOK) return;
@@ -101,15 +87,7 @@ void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const
     ShowMessage("LoadLibrary fail");
     return;
   }
-  PFNDLLREGISTER pfnEntry = GetRegisterEntry(hLibrary, pszEntryPoint);
-  if (!pfnEntry) {
-    ShowMessage("GetProcAddress fail");
-    ::FreeLibrary(hLibrary);
-    return;
-  }
-  const HRESULT hr = pfnEntry();
-  ::FreeLibrary(hLibrary);
-  ShowOutcome(hr, pszDoneText, pszFailText);
+  CallEntryPoint(hLibrary, pszEntryPoint, pszDoneText, pszFailText);
 }
 
 }  // namespace
@@ -196,7 +174,7 @@ void ExtractPayload(HWND hOwner, const char* pszType, int nId, const char* pszFi
 void RegisterControl() {
   char szSysDir[200];
   char szPath[MAX_PATH] = "";
-  if (GetSystemDir(szSysDir)) snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, kControlFileName);
+  if (GetSystemDir(szSysDir)) snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, g_aPayloads[0].pszFileName);
 
   // The copy just written into the system directory, by its full path.
   HMODULE hLibrary = szPath[0] ? LoadLibraryByPath(szPath) : nullptr;
@@ -214,15 +192,7 @@ void RegisterControl() {
     }
     return;
   }
-  PFNDLLREGISTER pfnRegister = GetRegisterEntry(hLibrary, "DllRegisterServer");
-  if (!pfnRegister) {
-    ShowMessage("GetProcAddress fail");
-    ::FreeLibrary(hLibrary);
-    return;
-  }
-  const HRESULT hr = pfnRegister();
-  ::FreeLibrary(hLibrary);
-  ShowOutcome(hr, "Register finish", "Register fail");
+  CallEntryPoint(hLibrary, "DllRegisterServer", "Register finish", "Register fail");
 }
 
 void OnButtonRegister() { CallChosenLibrary("DllRegisterServer", nullptr, "Register fail"); }

@@ -1,7 +1,7 @@
 // The component installer: the viewer control and its twelve companion
-// libraries travel inside the program as resources of type "BIN" (ids 172 to
-// 184) and are written into the system directory when the control is not
-// registered or its registered file is gone.
+// libraries travel inside the program as resources of type "BIN" (the table
+// in components/common/payloads.h) and are written into the system directory
+// when the control is not registered or its registered file is gone.
 //
 //   IsControlRegistered  1 when the control's class key names an existing file
 //   InstallComponents    writes all thirteen payloads, then registers the control
@@ -17,17 +17,21 @@
 
 #include <windows.h>
 
+#include "components/common/dvrocx_ids.h"
+#include "components/common/payloads.h"
+
 struct PayloadEntry {
   int nId;                  // resource id, type "BIN"
   const char* pszFileName;  // name written into the system directory, with its case
 };
 
-// In the order of writing; entry i has the id 172 + i.
-constexpr int kPayloadCount = 13;
-extern const PayloadEntry g_aPayloads[kPayloadCount];
+// In the order of writing; the first is the control.
+#define VELO_PAYLOAD_ENTRY(id, file, role) {id, file},
+inline constexpr PayloadEntry g_aPayloads[] = {VELO_PAYLOADS(VELO_PAYLOAD_ENTRY)};
+#undef VELO_PAYLOAD_ENTRY
 
 // The control's class key under HKEY_CLASSES_ROOT.
-extern const char kControlServerKey[];
+inline constexpr char kControlServerKey[] = "CLSID\\" DVROCX_CLSID_TEXT "\\InprocServer32";
 
 int IsControlRegistered();
 // hOwner owns the overwrite questions (the start-up dialog).

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "components/common/port.h"
+#include "components/common/settings_file.h"
 
 namespace settings {
 
@@ -43,7 +44,7 @@ std::size_t NextLine(const std::string& text, std::size_t pos) {
 // "[VELO_KEYWORDS]" header to the next line that starts a section. Both are
 // the text's end when there is no header.
 void FindBook(const std::string& text, std::size_t* begin, std::size_t* end) {
-  static const char kHeader[] = "[VELO_KEYWORDS]";
+  static const char kHeader[] = "[" VELO_SECTION_BOOK "]";
   const std::size_t n = sizeof(kHeader) - 1;
   *begin = *end = text.size();
   for (std::size_t pos = 0; pos < text.size(); pos = NextLine(text, pos)) {
@@ -74,8 +75,8 @@ int TextToInt(const std::string& text) {
 
 int ProfileInt(const std::string& value) { return DigitsToInt(value, 0, false); }
 
-std::string IpKey(int slot) { return FormatKey("IP%02d", slot); }
-std::string PortKey(int slot) { return FormatKey("PORT%02d", slot); }
+std::string IpKey(int slot) { return FormatKey(VELO_KEY_IP "%02d", slot); }
+std::string PortKey(int slot) { return FormatKey(VELO_KEY_PORT "%02d", slot); }
 std::string PortKeyMixedCase(int slot) { return FormatKey("Port%02d", slot); }
 
 std::string TrimBlanks(const std::string& text) {
@@ -100,10 +101,10 @@ bool IsValidPort(const std::string& text) {
 }
 
 const char kDefaultContents[] =
-    "[Language]\r\n"
-    "Lang=0\r\n"
-    "[WINDOW_COUNT]\r\n"
-    "wnd_count=0\r\n"
+    "[" VELO_SECTION_LANGUAGE "]\r\n"
+    VELO_KEY_LANGUAGE "=0\r\n"
+    "[" VELO_SECTION_WINDOW_COUNT "]\r\n"
+    VELO_KEY_WINDOW_COUNT "=0\r\n"
     "[Path]\r\n"
     "Videopath=c:\\DVR\\backup\\\r\n"
     "Framepath=c:\\DVR\\capture\\\r\n"

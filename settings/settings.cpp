@@ -8,10 +8,6 @@ namespace settings {
 
 namespace {
 
-const char kSectionLanguage[] = "Language";
-const char kSectionBook[] = "VELO_KEYWORDS";
-const char kSectionLogin[] = "LOGIN_ADDRESS";
-
 // Values are read into 200-character buffers: at most 199 characters come
 // back and a longer stored value is cut.
 const size_t kValueBufferChars = 200;
@@ -28,7 +24,7 @@ std::string ReadText(const char* section, const std::string& key, const char* de
 // over: an update would overwrite, and a lookup show, that other entry.
 SlotFilter SeenBy(const std::string& address) {
   return [address](int slot) {
-    const std::string seen = ReadText(kSectionBook, IpKey(slot), "");
+    const std::string seen = ReadText(VELO_SECTION_BOOK, IpKey(slot), "");
     return seen.empty() || seen == address;
   };
 }
@@ -147,19 +143,19 @@ bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
   return ok;
 }
 
-int ReadLanguage() { return ReadInt(kSectionLanguage, "Lang"); }
+int ReadLanguage() { return ReadInt(VELO_SECTION_LANGUAGE, VELO_KEY_LANGUAGE); }
 
-void WriteLanguage(int nLang) { WriteInt(kSectionLanguage, "Lang", nLang); }
+void WriteLanguage(int nLang) { WriteInt(VELO_SECTION_LANGUAGE, VELO_KEY_LANGUAGE, nLang); }
 
 int AddNewAddress(const std::string& address, const std::string& port) {
-  const int count = ReadInt(kSectionBook, "COUNT") + 1;
+  const int count = ReadInt(VELO_SECTION_BOOK, VELO_KEY_COUNT) + 1;
   // The lowest slot whose port reads as 0. While COUNT is right one of the
   // slots 0..COUNT is free and this is it; when COUNT is too low, negative or
   // beyond 99 the search still goes on up to slot 99, because slots from 100
   // on would get three-digit keys that the raw-text search cannot read.
   int slot = -1;
   for (int n = 0; n < kSlotCount && slot < 0; ++n)
-    if (ReadInt(kSectionBook, PortKey(n)) == 0) slot = n;
+    if (ReadInt(VELO_SECTION_BOOK, PortKey(n)) == 0) slot = n;
   if (slot < 0) {
     AfxMessageBox("Address book full");
     return -1;
@@ -168,12 +164,12 @@ int AddNewAddress(const std::string& address, const std::string& port) {
   // copies of the program do: the first write puts it at the head of a new
   // section, and with the second the file goes through the same steps
   // whichever copy writes it, for any other reader of the file.
-  WriteInt(kSectionBook, "COUNT", count);
-  WriteText(kSectionBook, IpKey(slot), address);
-  WriteText(kSectionBook, PortKey(slot), port);
-  WriteInt(kSectionBook, "COUNT", count);
-  WriteInt(kSectionBook, "INDEX", slot);
-  WriteText(kSectionLogin, "IP", address);
+  WriteInt(VELO_SECTION_BOOK, VELO_KEY_COUNT, count);
+  WriteText(VELO_SECTION_BOOK, IpKey(slot), address);
+  WriteText(VELO_SECTION_BOOK, PortKey(slot), port);
+  WriteInt(VELO_SECTION_BOOK, VELO_KEY_COUNT, count);
+  WriteInt(VELO_SECTION_BOOK, VELO_KEY_INDEX, slot);
+  WriteText(VELO_SECTION_LOGIN, VELO_KEY_IP, address);
   return slot;
 }
 
@@ -190,10 +186,10 @@ UpdateResult UpdateKnownAddress(const std::string& address, const std::string& p
   // with 10.0.0.12 stored; an address equal to COUNT's value).
   AddressLine line;
   if (!FindAddressLine(text, address, &line, SeenBy(address))) return UpdateResult::kNotKnown;
-  WriteInt(kSectionBook, "INDEX", line.slot);
-  WriteText(kSectionBook, IpKey(line.slot), address);
-  WriteText(kSectionBook, PortKey(line.slot), port);
-  WriteText(kSectionLogin, "IP", address);
+  WriteInt(VELO_SECTION_BOOK, VELO_KEY_INDEX, line.slot);
+  WriteText(VELO_SECTION_BOOK, IpKey(line.slot), address);
+  WriteText(VELO_SECTION_BOOK, PortKey(line.slot), port);
+  WriteText(VELO_SECTION_LOGIN, VELO_KEY_IP, address);
   return UpdateResult::kUpdated;
 }
 
@@ -226,21 +222,21 @@ int FindAddressIndex(const std::string& address) {
   return line.slot;
 }
 
-int ReadPortForIndex(int nSlot) { return ReadInt(kSectionBook, PortKey(nSlot)); }
+int ReadPortForIndex(int nSlot) { return ReadInt(VELO_SECTION_BOOK, PortKey(nSlot)); }
 
 void LoadAddressList(CComboBox& list, HWND hPortBox) {
-  const int count = ReadInt(kSectionBook, "COUNT");
+  const int count = ReadInt(VELO_SECTION_BOOK, VELO_KEY_COUNT);
   if (count <= 0) return;
-  const int index = TextToInt(ReadText(kSectionBook, "INDEX", "0"));
-  const std::string current = ReadText(kSectionBook, IpKey(index), "");
-  const int port = ReadInt(kSectionBook, PortKeyMixedCase(index));
+  const int index = TextToInt(ReadText(VELO_SECTION_BOOK, VELO_KEY_INDEX, "0"));
+  const std::string current = ReadText(VELO_SECTION_BOOK, IpKey(index), "");
+  const int port = ReadInt(VELO_SECTION_BOOK, PortKeyMixedCase(index));
 
   // Empty and missing slots are passed over without counting. The scan ends
   // after slot 99 even when COUNT promises more entries than the file holds;
   // COUNT itself is left as it is.
   int found = 0;
   for (int n = 0; n < kSlotCount && found < count; ++n) {
-    std::string address = ReadText(kSectionBook, IpKey(n), "");
+    std::string address = ReadText(VELO_SECTION_BOOK, IpKey(n), "");
     if (address.empty()) continue;
     list.AddString(address.c_str());
     ++found;
@@ -305,12 +301,12 @@ void DeleteSelectedAddress(HWND hOwner, CComboBox& list, HWND hPortBox, HWND hDe
     list.ResetContent();
   }
 
-  const int count = ReadInt(kSectionBook, "COUNT");
-  if (count > 0) WriteInt(kSectionBook, "COUNT", count - 1);
+  const int count = ReadInt(VELO_SECTION_BOOK, VELO_KEY_COUNT);
+  if (count > 0) WriteInt(VELO_SECTION_BOOK, VELO_KEY_COUNT, count - 1);
 
   if (remain) {
-    WriteInt(kSectionBook, "INDEX", FindAddressIndex(first));
-    WriteText(kSectionLogin, "IP", first);
+    WriteInt(VELO_SECTION_BOOK, VELO_KEY_INDEX, FindAddressIndex(first));
+    WriteText(VELO_SECTION_LOGIN, VELO_KEY_IP, first);
   }
   ::EnableWindow(hDeleteButton, TRUE);
 }
@@ -321,9 +317,9 @@ void ShowPortOfSelection(const CComboBox& list, HWND hPortBox) {
 
 LastAddress ReadLastAddress() {
   LastAddress last;
-  const int index = ReadInt(kSectionBook, "INDEX");
-  last.address = ReadText(kSectionBook, IpKey(index), "");
-  last.port = ReadInt(kSectionBook, PortKey(index));
+  const int index = ReadInt(VELO_SECTION_BOOK, VELO_KEY_INDEX);
+  last.address = ReadText(VELO_SECTION_BOOK, IpKey(index), "");
+  last.port = ReadInt(VELO_SECTION_BOOK, PortKey(index));
   // A hand-edited port outside 1..65535 counts as no port: cutting it to 16
   // bits would connect to a different port (70000 would become 4464).
   if (!IsPortNumber(last.port)) last.port = 0;
@@ -332,8 +328,8 @@ LastAddress ReadLastAddress() {
 
 bool WriteViewerAddress(const std::string& address, const std::string& port) {
   if (address.empty() || port.empty()) return false;
-  WriteText(kSectionBook, "IP", address);
-  WriteText(kSectionBook, "PORT", port);
+  WriteText(VELO_SECTION_BOOK, VELO_KEY_IP, address);
+  WriteText(VELO_SECTION_BOOK, VELO_KEY_PORT, port);
   return true;
 }
 

@@ -1,4 +1,4 @@
-// The settings file ".\QlUserCfg.ini" and its address book.
+// The settings file and its address book (components/common/settings_file.h).
 //
 //   file        EnsureSettingsFile, ReadFileImage
 //   language    ReadLanguage, WriteLanguage
@@ -24,13 +24,12 @@
 
 #include <string>
 
+#include "components/common/settings_file.h"
 #include "framework/controls.h"
 
 namespace settings {
 
-// Relative, so it is resolved against the current folder; having a folder
-// part also keeps the profile functions off the Windows folder.
-constexpr char kFileName[] = ".\\QlUserCfg.ini";
+constexpr char kFileName[] = VELO_SETTINGS_FILE;
 
 // The largest file the raw-text operations read; a larger one counts as a
 // file that cannot be opened.

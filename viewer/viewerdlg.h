@@ -14,8 +14,8 @@
 #include "ui/skin/skinbutton.h"
 #include "viewer/dvrocx.h"
 
-// Process-wide: a window that button 1010 reports on, and windows that
-// button 1012 shows and hides. Nothing in the program fills them.
+// Process-wide: a window that IDC_BUTTON1 reports on, and windows that
+// IDC_BUTTON2 shows and hides. Nothing in the program fills them.
 extern HWND g_hWatchedWnd;
 extern HWND g_hCompanionWnds[4];
 extern int g_nCompanionShowCmd;
@@ -37,7 +37,7 @@ class CViewerDlg : public CDialog {
   CDvrOcx m_dvrOcx;
   std::string m_strAddress;
   int m_nPort = 0;
-  HICON m_hIcon = nullptr;  // icon 128: minimised painting and drag icon
+  HICON m_hIcon = nullptr;  // IDR_MAINFRAME: minimised painting and drag icon
 
   BEGIN_MSG_MAP(CViewerDlg)
   MSG_WM_SYSCOMMAND(OnSysCommand)

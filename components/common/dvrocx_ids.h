@@ -3,6 +3,10 @@
 // only thing the control shares with the program that hosts it.
 #pragma once
 
+// The class id as text: its registry spelling (keys are case-insensitive) and
+// how the resource scripts name the control in dialog templates.
+#define DVROCX_CLSID_TEXT "{9B479D7B-916A-45B0-B042-D42865A60E21}"
+
 #include <windows.h>
 #include <oaidl.h>
 
@@ -21,8 +25,7 @@ inline constexpr GUID DIID__DDvrOcx = {
 inline constexpr GUID DIID__DDvrOcxEvents = {
     0x3982a319, 0xe9f7, 0x4c41, {0xbf, 0x43, 0xba, 0x76, 0xee, 0x2a, 0x8b, 0x78}};
 
-// Registry spelling of the class id (keys are case-insensitive).
-inline constexpr char kDvrOcxClsidText[] = "{9B479D7B-916A-45B0-B042-D42865A60E21}";
+inline constexpr char kDvrOcxClsidText[] = DVROCX_CLSID_TEXT;
 inline constexpr char kDvrOcxProgId[] = "DVROCX.DvrOcxCtrl.1";
 
 // Members of _DDvrOcx.

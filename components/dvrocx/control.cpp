@@ -13,12 +13,6 @@ namespace {
 
 const char kLinkClass[] = "VeloDvrOcxLink";
 
-// What the control needs of a container: it is windowed, is activated as
-// soon as it is visible, wants its site before its state is loaded, and
-// redraws itself when resized.
-const DWORD kMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
-                          OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
-
 // Results of SetDeviceIPandPort.
 const LONG kStarted = 0;
 const LONG kInvalidAddress = 1;

@@ -1,14 +1,22 @@
 // What the pieces of DvrOcx.ocx share about the module itself: its handle,
 // the count of live objects and server locks that decides DllCanUnloadNow,
-// its own path and folder, and its embedded type library.
+// its own path and folder, its embedded type library, and the control's
+// status flags, which the control reports and the registration records.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
+#include <oleidl.h>
 
 #include <string>
 
 namespace dvrocx {
+
+// What the control needs of a container: it is windowed, is activated as
+// soon as it is visible, wants its site before its state is loaded, and
+// redraws itself when resized.
+inline constexpr DWORD kMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
+                                     OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
 HINSTANCE ModuleInstance();
 

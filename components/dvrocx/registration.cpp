@@ -13,8 +13,6 @@
 namespace {
 
 const char kClassName[] = "DvrOcx Control";
-// The flags of the control's GetMiscStatus, in decimal as containers read them.
-const char kMiscStatusText[] = "131473";
 const char kTypeLibVersion[] = "1.0";
 
 #ifdef _WIN64
@@ -71,7 +69,7 @@ bool WriteClassKeys()
            SetString(classKey + "\\TypeLib", nullptr, GuidText(LIBID_DvrOcxLib)) &&
            SetString(classKey + "\\Version", nullptr, kTypeLibVersion) &&
            SetString(classKey + "\\MiscStatus", nullptr, "0") &&
-           SetString(classKey + "\\MiscStatus\\1", nullptr, kMiscStatusText) &&
+           SetString(classKey + "\\MiscStatus\\1", nullptr, std::to_string(dvrocx::kMiscStatus)) &&
            SetString(kDvrOcxProgId, nullptr, kClassName) &&
            SetString(std::string(kDvrOcxProgId) + "\\CLSID", nullptr, clsid);
 }

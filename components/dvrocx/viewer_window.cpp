@@ -6,14 +6,13 @@
 
 #include "control_ids.h"
 #include "module.h"
+#include "settings_file.h"
 #include "ui_strings.h"
 
 namespace dvrocx {
 namespace {
 
 const char kViewerClass[] = "VeloDvrOcxView";
-// The settings file the program and the control share, in the current folder.
-const char kProfile[] = ".\\QlUserCfg.ini";
 
 const COLORREF kBackColor = RGB(16, 17, 20);
 const COLORREF kPaneColor = RGB(4, 4, 6);
@@ -94,8 +93,9 @@ CViewerWindow::CViewerWindow(IViewerOwner &owner) : m_owner(owner)
     // The control follows the language and window count the program keeps in
     // the shared settings file; without the file it starts in English with
     // four panes.
-    m_text.SetLanguage(static_cast<int>(GetPrivateProfileIntA("Language", "Lang", kEnglish, kProfile)));
-    const UINT panes = GetPrivateProfileIntA("WINDOW_COUNT", "wnd_count", 0, kProfile);
+    const UINT lang = GetPrivateProfileIntA(VELO_SECTION_LANGUAGE, VELO_KEY_LANGUAGE, kEnglish, VELO_SETTINGS_FILE);
+    m_text.SetLanguage(static_cast<int>(lang));
+    const UINT panes = GetPrivateProfileIntA(VELO_SECTION_WINDOW_COUNT, VELO_KEY_WINDOW_COUNT, 0, VELO_SETTINGS_FILE);
     m_nPanes = (panes == 1 || panes == 9 || panes == 16) ? static_cast<int>(panes) : 4;
 
     // SimSun by name: Chinese texts need a CJK font whatever the system's

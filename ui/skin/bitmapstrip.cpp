@@ -4,9 +4,9 @@
 #include "framework/handles.h"
 
 BOOL CBitmapStrip::Load(UINT nIDResource) {
-  m_bitmap.LoadBitmap(AfxGetResourceHandle(), LOWORD(nIDResource));
+  m_bitmap.Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(LOWORD(nIDResource))));
   BITMAP bm{};
-  if (!m_bitmap.GetBitmap(&bm)) bm = BITMAP{};
+  if (!m_bitmap || !::GetObjectA(m_bitmap, sizeof(BITMAP), &bm)) bm = BITMAP{};
   m_nWidth = bm.bmWidth;
   m_nHeight = bm.bmHeight;
   m_nFrameWidth = m_nWidth / 4;
@@ -16,7 +16,7 @@ BOOL CBitmapStrip::Load(UINT nIDResource) {
 BOOL CBitmapStrip::CopyWhole(CDC* pDC, const RECT& rc) {
   CDC dcMem;
   dcMem.CreateCompatibleDC(pDC->m_hDC);
-  CSelectObject select(dcMem, m_bitmap.m_hObject);
+  CSelectObject select(dcMem, m_bitmap);
   ::StretchBlt(pDC->m_hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, dcMem, 0, 0, m_nWidth,
                m_nHeight, SRCCOPY);
   return TRUE;
@@ -33,27 +33,24 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   // The whole strip.
   CDC dcStrip;
   dcStrip.CreateCompatibleDC(hdcTarget);
-  CBitmap bmStrip;
-  bmStrip.CreateCompatibleBitmap(hdcTarget, m_nWidth, h);
-  CSelectObject selStrip(dcStrip, bmStrip.m_hObject);
+  CBitmap bmStrip(::CreateCompatibleBitmap(hdcTarget, m_nWidth, h));
+  CSelectObject selStrip(dcStrip, bmStrip);
   const RECT rcStrip = {0, 0, m_nWidth, h};
   CopyWhole(&dcStrip, rcStrip);
 
   // The chosen frame.
   CDC dcFrame;
   dcFrame.CreateCompatibleDC(hdcTarget);
-  CBitmap bmFrame;
-  bmFrame.CreateCompatibleBitmap(hdcTarget, w, h);
-  CSelectObject selFrame(dcFrame, bmFrame.m_hObject);
+  CBitmap bmFrame(::CreateCompatibleBitmap(hdcTarget, w, h));
+  CSelectObject selFrame(dcFrame, bmFrame);
   ::BitBlt(dcFrame, 0, 0, w, h, dcStrip, nFrame * w, 0, SRCCOPY);
 
   // The mask: a colour-to-monochrome copy turns the source's background
   // colour into 1 and everything else into 0, so it marks the key.
   CDC dcMask;
   dcMask.CreateCompatibleDC(hdcTarget);
-  CBitmap bmMask;
-  bmMask.CreateBitmap(w, h, 1, 1);
-  CSelectObject selMask(dcMask, bmMask.m_hObject);
+  CBitmap bmMask(::CreateBitmap(w, h, 1, 1, nullptr));
+  CSelectObject selMask(dcMask, bmMask);
   ::SetBkColor(dcFrame, crTransparent);
   ::BitBlt(dcMask, 0, 0, w, h, dcFrame, 0, 0, SRCCOPY);
 
@@ -68,9 +65,8 @@ void CBitmapStrip::Draw(CDC* pDC, int nFrame, int x, int y, COLORREF crTranspare
   // the opaque frame pixels ORed into the holes.
   CDC dcResult;
   dcResult.CreateCompatibleDC(hdcTarget);
-  CBitmap bmResult;
-  bmResult.CreateCompatibleBitmap(hdcTarget, w, h);
-  CSelectObject selResult(dcResult, bmResult.m_hObject);
+  CBitmap bmResult(::CreateCompatibleBitmap(hdcTarget, w, h));
+  CSelectObject selResult(dcResult, bmResult);
   ::BitBlt(dcResult, 0, 0, w, h, hdcTarget, x, y, SRCCOPY);
   ::BitBlt(dcResult, 0, 0, w, h, dcMask, 0, 0, SRCAND);
   ::BitBlt(dcResult, 0, 0, w, h, dcFrame, 0, 0, SRCPAINT);

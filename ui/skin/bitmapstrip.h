@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "framework/gdi.h"
+#include "framework/handles.h"
 
 class CBitmapStrip {
  public:

@@ -3,11 +3,9 @@
 #include <commctrl.h>
 
 #include "framework/syslib.h"
+#include "res/resource.h"
 
 namespace {
-// The one button whose disabled state shows the disabled frame.
-const UINT kDisablingControlId = 1010;
-
 enum Frame { kFrameNormal = 0, kFrameHover = 1, kFramePressed = 2, kFrameDisabled = 3 };
 }  // namespace
 
@@ -25,11 +23,11 @@ void CSkinButton::SetBitmap(UINT nIDResource, COLORREF crTransparent) {
 }
 
 // The record's action, focus and disabled bits are not consulted: the face
-// depends only on the pressed state, the hover state and, for control 1010,
-// whether the window is enabled.
+// depends only on the pressed state, the hover state and, for IDC_BUTTON1
+// (the one button with a disabled face), whether the window is enabled.
 void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   CDC dc(lpDrawItemStruct->hDC);
-  if (lpDrawItemStruct->CtlID == kDisablingControlId)
+  if (lpDrawItemStruct->CtlID == IDC_BUTTON1)
     m_bDisabled = ::IsWindowEnabled(lpDrawItemStruct->hwndItem) ? 0 : 1;
 
   int nFrame = kFrameNormal;

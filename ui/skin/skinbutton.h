@@ -39,7 +39,7 @@ class CSkinButton : public CButton {
   void OnMouseLeave();
   void OnLButtonDblClk(UINT nFlags, POINT point);
 
-  int m_bDisabled = 0;   // draw the disabled frame (only control 1010 sets it)
+  int m_bDisabled = 0;   // draw the disabled frame (only IDC_BUTTON1 sets it)
   int m_bHover = 0;      // the pointer has rested over the button
   int m_bTracking = 0;   // hover and leave tracking is requested and in force
   CBitmapStrip m_strip;  // the face images

@@ -34,15 +34,10 @@ CInitDlg::~CInitDlg() = default;
 
 void CInitDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
-  DDX_Control(pDX, IDC_ADDRESS_LIST, m_comboAddress);
-  DDX_Control(pDX, IDC_UNREGISTER, m_btnUnregister);
-  DDX_Control(pDX, IDC_REGISTER, m_btnRegister);
-  DDX_Control(pDX, IDC_LEAVE, m_btnLeave);
-  DDX_Control(pDX, IDC_OK, m_btnOk);
-  DDX_Control(pDX, IDC_DELETE, m_btnDelete);
-  DDX_Control(pDX, IDC_RADIO_TRADITIONAL, m_radioTraditional);
-  DDX_Control(pDX, IDC_RADIO_ENGLISH, m_radioEnglish);
-  DDX_Control(pDX, IDC_RADIO_SIMPLIFIED, m_radioSimplified);
+  DDX_Control(pDX, {{IDC_ADDRESS_LIST, &m_comboAddress}, {IDC_UNREGISTER, &m_btnUnregister},
+                    {IDC_REGISTER, &m_btnRegister}, {IDC_LEAVE, &m_btnLeave}, {IDC_OK, &m_btnOk},
+                    {IDC_DELETE, &m_btnDelete}, {IDC_RADIO_TRADITIONAL, &m_radioTraditional},
+                    {IDC_RADIO_ENGLISH, &m_radioEnglish}, {IDC_RADIO_SIMPLIFIED, &m_radioSimplified}});
 }
 
 BOOL CInitDlg::OnInitDialog() {
@@ -169,8 +164,7 @@ BOOL CInitDlg::OnEraseBkgnd(HDC hdc) {
 void CInitDlg::OnButtonLeave() { OnCancel(); }
 
 void CInitDlg::OnButtonTest() {
-  static const UINT kDeleteBitmaps[3] = {156, 158, 157};
-  if (m_nLang >= 0 && m_nLang <= 2) m_btnDelete.SetBitmap(kDeleteBitmaps[m_nLang], kSkinKey);
+  if (m_nLang >= 0 && m_nLang <= 2) m_btnDelete.SetBitmap(kLanguages[m_nLang].bmpDelete, kSkinKey);
   Invalidate(TRUE);
 }
 
