@@ -97,8 +97,8 @@ bool CDeviceLink::Start(const in_addr &address, USHORT port, HWND notify, WPARAM
         *error = WSAGetLastError();
         return false;
     }
-    m_hNetEvent = WSACreateEvent();
-    m_hCancel = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_hNetEvent.Attach(WSACreateEvent());
+    m_hCancel.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     // Ask for the events before connecting: this also makes the socket
     // non-blocking, so connect() returns at once.
     if (m_hNetEvent == WSA_INVALID_EVENT || m_hCancel == nullptr ||
@@ -122,30 +122,25 @@ bool CDeviceLink::Start(const in_addr &address, USHORT port, HWND notify, WPARAM
         Stop();
         return false;
     }
-    m_hThread = reinterpret_cast<HANDLE>(thread);
+    m_hThread.Attach(reinterpret_cast<HANDLE>(thread));
     return true;
 }
 
 void CDeviceLink::Stop()
 {
-    if (m_hThread != nullptr) {
+    if (m_hThread.Valid()) {
         SetEvent(m_hCancel);
         // The worker waits on m_hCancel everywhere and never sends to the GUI
         // thread, so this returns promptly.
         WaitForSingleObject(m_hThread, INFINITE);
-        CloseHandle(m_hThread);
-        m_hThread = nullptr;
+        m_hThread.Release();
     }
     if (m_socket != INVALID_SOCKET) {
         closesocket(m_socket);
         m_socket = INVALID_SOCKET;
     }
-    if (m_hNetEvent != nullptr && m_hNetEvent != WSA_INVALID_EVENT)
-        WSACloseEvent(m_hNetEvent);
-    m_hNetEvent = nullptr;
-    if (m_hCancel != nullptr)
-        CloseHandle(m_hCancel);
-    m_hCancel = nullptr;
+    m_hNetEvent.Release();
+    m_hCancel.Release();
 }
 
 unsigned __stdcall CDeviceLink::ThreadMain(void *param)

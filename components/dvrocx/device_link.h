@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "handles.h"
+
 namespace dvrocx {
 
 constexpr DWORD kConnectTimeoutMs = 5000;
@@ -27,10 +29,7 @@ bool ResolveDeviceAddress(const std::string &text, in_addr &address);
 
 class CDeviceLink {
 public:
-    CDeviceLink() = default;
     ~CDeviceLink() { Stop(); }
-    CDeviceLink(const CDeviceLink &) = delete;
-    CDeviceLink &operator=(const CDeviceLink &) = delete;
 
     // Stops any earlier connection, then starts connecting. False with
     // *error set when no socket or thread could be had; nothing runs then.
@@ -38,7 +37,7 @@ public:
     // Cancels the worker, waits for it and closes the socket (the peer sees
     // the connection end).
     void Stop();
-    bool IsRunning() const { return m_hThread != nullptr; }
+    bool IsRunning() const { return m_hThread.Valid(); }
 
 private:
     static unsigned __stdcall ThreadMain(void *param);
@@ -48,9 +47,9 @@ private:
     void Post(UINT message, LPARAM lParam) const;
 
     SOCKET m_socket = INVALID_SOCKET;
-    HANDLE m_hThread = nullptr;
-    HANDLE m_hCancel = nullptr;     // manual-reset: set by Stop
-    WSAEVENT m_hNetEvent = nullptr; // network events of m_socket
+    CHandle m_hThread;
+    CHandle m_hCancel; // manual-reset: set by Stop
+    CScopedHandle<WSAEVENT, BOOL, ::WSACloseEvent> m_hNetEvent; // network events of m_socket
     sockaddr_in m_target = {};
     HWND m_hNotify = nullptr;
     WPARAM m_attempt = 0;
