@@ -120,8 +120,7 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE, LPSTR, int) {
   if (result != IDC_OK) return result == -1 ? 1 : 0;
   std::vector<WORD> empty = EmptyTemplate(hInst, IDD_VELODVR_DIALOG);
   if (empty.empty()) return 1;
-  return DialogBoxIndirectParamA(hInst, reinterpret_cast<LPCDLGTEMPLATEA>(empty.data()), nullptr, &EmptyProc, 0) ==
-                 -1
+  return DialogBoxIndirectParamA(hInst, reinterpret_cast<LPCDLGTEMPLATEA>(empty.data()), nullptr, &EmptyProc, 0) == -1
              ? 1
              : 0;
 }

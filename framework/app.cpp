@@ -4,9 +4,7 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 
-HINSTANCE InstanceHandle() {
-  return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr);
-}
+HINSTANCE InstanceHandle() { return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr); }
 
 }  // namespace
 

@@ -18,7 +18,9 @@ class CButton : public CWnd {
 
 class CComboBox : public CWnd {
  public:
-  int AddString(const char* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+  int AddString(const char* text) {
+    return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+  }
   int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
   int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
   int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }

@@ -67,9 +67,8 @@ INT_PTR CDialog::DoModal() {
     ::EnableWindow(hOwner, FALSE);
     bEnableOwner = true;
   }
-  HWND hWnd = ::CreateDialogIndirectParamA(AfxGetResourceHandle(),
-                                           reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), hOwner,
-                                           &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND hWnd = ::CreateDialogIndirectParamA(AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()),
+                                           hOwner, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (hWnd && !m_bModalEnded) {
     if (!::IsWindowVisible(hWnd)) ::ShowWindow(hWnd, SW_SHOWNORMAL);
     ::SetForegroundWindow(hWnd);
@@ -77,8 +76,7 @@ INT_PTR CDialog::DoModal() {
   }
   if (bEnableOwner) ::EnableWindow(hOwner, TRUE);
   if (hWnd && ::IsWindow(hWnd)) {
-    ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0,
-                   SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
     if (hOwner && ::GetActiveWindow() == hWnd) ::SetActiveWindow(hOwner);
     if (COccManager* occ = AfxGetOccManager()) occ->DestroyDlgControls(this);
     ::DestroyWindow(hWnd);

@@ -66,8 +66,7 @@ class CDialog : public CWnd {
   virtual void DoDataExchange(CDataExchange* pDX);
 
   BOOL PreTranslateMessage(MSG* pMsg) override;
-  BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                            LRESULT& lResult) override;
+  BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
   // The dialog's ActiveX controls, while the container hosts them.
   COleControlContainer* m_pCtrlCont = nullptr;

@@ -15,9 +15,9 @@ struct DialogItem {
   DWORD style = 0;
   short x = 0, y = 0, cx = 0, cy = 0;
   DWORD id = 0;
-  WORD classAtom = 0;      // predefined class (0x80 button ...), or 0 with className
+  WORD classAtom = 0;  // predefined class (0x80 button ...), or 0 with className
   std::wstring className;
-  WORD textOrdinal = 0;    // resource ordinal (an icon id), or 0 with text
+  WORD textOrdinal = 0;  // resource ordinal (an icon id), or 0 with text
   std::wstring text;
   std::vector<BYTE> creationData;
   // The item is an ActiveX control: its class is a class id in braces.

@@ -10,9 +10,9 @@
 
 struct MessageBoxCall {
   HWND hOwner;
-  std::string text;     // code page 936, as passed
+  std::string text;  // code page 936, as passed
   std::string caption;
-  UINT type;            // MB_* flags as passed to the system
+  UINT type;  // MB_* flags as passed to the system
 };
 
 using MessageBoxScript = std::function<int(const MessageBoxCall&)>;

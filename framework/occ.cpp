@@ -38,8 +38,7 @@ bool COccManagerImpl::CreateDlgControls(CDialog* pDlg, const DialogTemplate& tmp
   std::vector<HWND> itemWnd(tmpl.items.size(), nullptr);
   for (size_t i = 0, k = 0; i < tmpl.items.size(); ++i) {
     if (tmpl.items[i].IsOleControl()) continue;
-    itemWnd[i] =
-        children.size() == nPlain ? children[k++] : ::GetDlgItem(hDlg, static_cast<int>(tmpl.items[i].id));
+    itemWnd[i] = children.size() == nPlain ? children[k++] : ::GetDlgItem(hDlg, static_cast<int>(tmpl.items[i].id));
   }
 
   COleControlContainer* pCont = new COleControlContainer;
@@ -115,9 +114,9 @@ COleControlSite* FindControlSite(CDialog* pDlg, int nID) {
 
 void ReportOleFailure(HRESULT hr) {
   char* text = nullptr;
-  DWORD n = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  DWORD n =
+      ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string message;
   if (n && text) {
     message.assign(text, n);

@@ -77,8 +77,8 @@ COleControlSite* FindControlSite(CDialog* pDlg, int nID);
 // given id; dwStyle's WS_VISIBLE, WS_DISABLED, WS_TABSTOP and WS_GROUP are
 // applied to the control's window. The caller ends it with Destroy(). On
 // failure returns the HRESULT and leaves nothing behind.
-HRESULT CreateControl(REFCLSID clsid, const char* pszWindowName, DWORD dwStyle, const RECT& rc, HWND hParent,
-                      UINT nID, COleControlSite** ppSite);
+HRESULT CreateControl(REFCLSID clsid, const char* pszWindowName, DWORD dwStyle, const RECT& rc, HWND hParent, UINT nID,
+                      COleControlSite** ppSite);
 
 // A BSTR of a GBK text (null for no memory); the caller frees it.
 BSTR AfxAllocSysString(const char* text);

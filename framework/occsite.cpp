@@ -82,9 +82,8 @@ HRESULT STDMETHODCALLTYPE CControlSite::QueryInterface(REFIID riid, void** ppv) 
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame,
-                                                         IOleInPlaceUIWindow** ppDoc, LPRECT lprcPosRect,
-                                                         LPRECT lprcClipRect,
+HRESULT STDMETHODCALLTYPE CControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc,
+                                                         LPRECT lprcPosRect, LPRECT lprcClipRect,
                                                          LPOLEINPLACEFRAMEINFO lpFrameInfo) {
   if (!ppFrame || !ppDoc || !lprcPosRect || !lprcClipRect) return E_POINTER;
   *ppFrame = &m_frame;
@@ -112,8 +111,7 @@ HRESULT STDMETHODCALLTYPE CControlSite::OnPosRectChange(LPCRECT lprcPosRect) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CControlSite::TransformCoords(POINTL* pPtlHimetric, POINTF* pPtfContainer,
-                                                        DWORD dwFlags) {
+HRESULT STDMETHODCALLTYPE CControlSite::TransformCoords(POINTL* pPtlHimetric, POINTF* pPtfContainer, DWORD dwFlags) {
   if (!pPtlHimetric || !pPtfContainer) return E_POINTER;
   const float dx = static_cast<float>(PixelsPerInch(false)), dy = static_cast<float>(PixelsPerInch(true));
   if (dwFlags & XFORMCOORDS_HIMETRICTOCONTAINER) {
@@ -236,8 +234,7 @@ HRESULT CControlSite::Start(const ControlParams& p) {
   m_strName = p.name;
 
   HRESULT hr = EnsureOleInitialized();
-  if (SUCCEEDED(hr))
-    hr = ::CoCreateInstance(p.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_pObject.ppv());
+  if (SUCCEEDED(hr)) hr = ::CoCreateInstance(p.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_pObject.ppv());
   if (FAILED(hr)) return hr;
 
   // Some controls read ambient properties while they load: they ask for
@@ -329,8 +326,8 @@ HRESULT COleControlSite::InvokeHelper(DISPID dispid, WORD wFlags, VARIANT* pvarR
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   EXCEPINFO excep{};
   UINT argErr = 0;
-  HRESULT hr = m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, wFlags, pParams ? pParams : &none,
-                                   pvarResult, &excep, &argErr);
+  HRESULT hr = m_pDispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, wFlags, pParams ? pParams : &none, pvarResult,
+                                   &excep, &argErr);
   if (hr == DISP_E_EXCEPTION) {
     // The control's own error code is the one the caller can act on.
     if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
@@ -408,8 +405,8 @@ HRESULT COleControlSite::SetProperty(DISPID dispid, VARTYPE vt, ...) {
   return hr;
 }
 
-HRESULT CreateControl(REFCLSID clsid, const char* pszWindowName, DWORD dwStyle, const RECT& rc, HWND hParent,
-                      UINT nID, COleControlSite** ppSite) {
+HRESULT CreateControl(REFCLSID clsid, const char* pszWindowName, DWORD dwStyle, const RECT& rc, HWND hParent, UINT nID,
+                      COleControlSite** ppSite) {
   if (!ppSite) return E_POINTER;
   *ppSite = nullptr;
   if (!hParent) return E_INVALIDARG;

@@ -76,7 +76,9 @@ class CControlSite final : public COleControlSite,
   }
   HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return NotImplemented("CControlSite::RequestNewObjectLayout"); }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override {
+    return NotImplemented("CControlSite::RequestNewObjectLayout");
+  }
 
   // IOleWindow
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* phwnd) override {
@@ -84,7 +86,9 @@ class CControlSite final : public COleControlSite,
     *phwnd = m_hParent;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return NotImplemented("CControlSite::ContextSensitiveHelp"); }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+    return NotImplemented("CControlSite::ContextSensitiveHelp");
+  }
 
   // IOleInPlaceSite
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
@@ -115,8 +119,7 @@ class CControlSite final : public COleControlSite,
     if (ppDisp) *ppDisp = nullptr;
     return NotImplemented("CControlSite::GetExtendedControl");
   }
-  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* pPtlHimetric, POINTF* pPtfContainer,
-                                            DWORD dwFlags) override;
+  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL* pPtlHimetric, POINTF* pPtfContainer, DWORD dwFlags) override;
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return NotImplemented("CControlSite::ShowPropertyFrame"); }
@@ -135,8 +138,8 @@ class CControlSite final : public COleControlSite,
     for (UINT i = 0; rgDispId && i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
-                                   VARIANT* pVarResult, EXCEPINFO*, UINT*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
+                                   EXCEPINFO*, UINT*) override;
 
  private:
   // The parent window as the control's in-place frame.
@@ -161,7 +164,9 @@ class CControlSite final : public COleControlSite,
       *phwnd = ::GetAncestor(SiteFromFrame(this)->m_hParent, GA_ROOT);
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return NotImplemented("CFrame::ContextSensitiveHelp"); }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override {
+      return NotImplemented("CFrame::ContextSensitiveHelp");
+    }
     // No toolbars, menus or status line to share.
     HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
     HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
@@ -170,7 +175,9 @@ class CControlSite final : public COleControlSite,
       SiteFromFrame(this)->m_pActiveObject.Assign(pActiveObject);
       return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return NotImplemented("CFrame::InsertMenus"); }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override {
+      return NotImplemented("CFrame::InsertMenus");
+    }
     HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return NotImplemented("CFrame::RemoveMenus"); }
     HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }

@@ -57,8 +57,7 @@ BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
 }
 
 HWND CWnd::UnsubclassWindow() {
-  if (m_pfnSuper && m_hWnd)
-    ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  if (m_pfnSuper && m_hWnd) ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
   m_pfnSuper = nullptr;
   return Detach();
 }
@@ -77,8 +76,7 @@ LRESULT CWnd::WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   m_msgCur.lParam = lParam;
   LRESULT lResult = 0;
   HWND hWnd = m_hWnd;
-  if (!ReflectChildNotify(uMsg, wParam, lParam, &lResult) &&
-      !ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))
+  if (!ReflectChildNotify(uMsg, wParam, lParam, &lResult) && !ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))
     lResult = DefWindowProc(uMsg, wParam, lParam);
   if (uMsg == WM_NCDESTROY) {
     // The window is gone: give the procedure back and forget the handle.

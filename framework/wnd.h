@@ -17,68 +17,65 @@
 // The map expands into one function. A handler returns TRUE when it handled
 // the message (and sets lResult); unhandled messages go on to the chained
 // base map and finally to the window's default processing.
-#define BEGIN_MSG_MAP(theClass)                                                        \
- public:                                                                               \
-  BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,         \
-                            LRESULT& lResult) override {                               \
-    (void)hWnd;                                                                        \
-    (void)wParam;                                                                      \
-    (void)lParam;                                                                      \
+#define BEGIN_MSG_MAP(theClass)                                                                              \
+ public:                                                                                                     \
+  BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override { \
+    (void)hWnd;                                                                                              \
+    (void)wParam;                                                                                            \
+    (void)lParam;                                                                                            \
     (void)lResult;
 
 // Raw form: LRESULT OnX(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled).
-#define MESSAGE_HANDLER(msg, func)                                  \
-  if (uMsg == (msg)) {                                              \
-    BOOL bHandled = TRUE;                                           \
-    LRESULT r = func(uMsg, wParam, lParam, bHandled);               \
-    if (bHandled) {                                                 \
-      lResult = r;                                                  \
-      return TRUE;                                                  \
-    }                                                               \
+#define MESSAGE_HANDLER(msg, func)                    \
+  if (uMsg == (msg)) {                                \
+    BOOL bHandled = TRUE;                             \
+    LRESULT r = func(uMsg, wParam, lParam, bHandled); \
+    if (bHandled) {                                   \
+      lResult = r;                                    \
+      return TRUE;                                    \
+    }                                                 \
   }
 
 // All WM_CTLCOLOR* messages: HBRUSH OnCtlColor(HDC hdc, HWND hCtl, UINT nCtlColor).
-#define CTLCOLOR_HANDLER(func)                                                          \
-  if (uMsg >= WM_CTLCOLORMSGBOX && uMsg <= WM_CTLCOLORSTATIC) {                        \
-    lResult = reinterpret_cast<LRESULT>(                                               \
-        func(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),            \
-             uMsg - WM_CTLCOLORMSGBOX));                                               \
-    return TRUE;                                                                       \
+#define CTLCOLOR_HANDLER(func)                                                                          \
+  if (uMsg >= WM_CTLCOLORMSGBOX && uMsg <= WM_CTLCOLORSTATIC) {                                         \
+    lResult = reinterpret_cast<LRESULT>(                                                                \
+        func(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), uMsg - WM_CTLCOLORMSGBOX)); \
+    return TRUE;                                                                                        \
   }
 
 // Command from a control: void OnX().
-#define COMMAND_HANDLER(id, code, func)                                        \
+#define COMMAND_HANDLER(id, code, func)                                           \
   if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) == (code)) { \
-    func();                                                                    \
-    lResult = 0;                                                               \
-    return TRUE;                                                               \
+    func();                                                                       \
+    lResult = 0;                                                                  \
+    return TRUE;                                                                  \
   }
 
 // Typed handlers, in the manner of WTL's atlcrack.h: MSG_WM_X(OnX) cracks
 // the message for the handler, which may call SetMsgHandled(FALSE) to leave
 // it to the default processing after all.
-#define MSG_CRACKED_(cond, call)            \
-  if (cond) {                               \
-    BOOL bOuterHandled_ = m_bMsgHandled;    \
-    m_bMsgHandled = TRUE;                   \
-    lResult = 0;                            \
-    call;                                   \
-    BOOL bHandled_ = m_bMsgHandled;         \
-    m_bMsgHandled = bOuterHandled_;         \
-    if (bHandled_) return TRUE;             \
+#define MSG_CRACKED_(cond, call)         \
+  if (cond) {                            \
+    BOOL bOuterHandled_ = m_bMsgHandled; \
+    m_bMsgHandled = TRUE;                \
+    lResult = 0;                         \
+    call;                                \
+    BOOL bHandled_ = m_bMsgHandled;      \
+    m_bMsgHandled = bOuterHandled_;      \
+    if (bHandled_) return TRUE;          \
   }
-#define POINT_OF_(lParam) POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}
+#define POINT_OF_(lParam) \
+  POINT { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) }
 
 // BOOL OnEraseBkgnd(HDC hdc)
 #define MSG_WM_ERASEBKGND(func) MSG_CRACKED_(uMsg == WM_ERASEBKGND, lResult = func(reinterpret_cast<HDC>(wParam)))
 // void OnPaint(HDC hdc)
 #define MSG_WM_PAINT(func) MSG_CRACKED_(uMsg == WM_PAINT, func(reinterpret_cast<HDC>(wParam)))
 // void OnSysCommand(UINT nID, POINT point)
-#define MSG_WM_SYSCOMMAND(func) \
-  MSG_CRACKED_(uMsg == WM_SYSCOMMAND, func(static_cast<UINT>(wParam), POINT_OF_(lParam)))
+#define MSG_WM_SYSCOMMAND(func) MSG_CRACKED_(uMsg == WM_SYSCOMMAND, func(static_cast<UINT>(wParam), POINT_OF_(lParam)))
 // HCURSOR OnQueryDragIcon()
-#define MSG_WM_QUERYDRAGICON(func) \
-  MSG_CRACKED_(uMsg == WM_QUERYDRAGICON, lResult = reinterpret_cast<LRESULT>(func()))
+#define MSG_WM_QUERYDRAGICON(func) MSG_CRACKED_(uMsg == WM_QUERYDRAGICON, lResult = reinterpret_cast<LRESULT>(func()))
 // void OnTimer(UINT_PTR nIDEvent)
 #define MSG_WM_TIMER(func) MSG_CRACKED_(uMsg == WM_TIMER, func(static_cast<UINT_PTR>(wParam)))
 // Mouse messages: void OnX(UINT nFlags, POINT point).
@@ -90,11 +87,11 @@
 // void OnMouseLeave()
 #define MSG_WM_MOUSELEAVE(func) MSG_CRACKED_(uMsg == WM_MOUSELEAVE, func())
 // WM_NOTIFY with a code, from any control: LRESULT OnX(NMHDR* pNMHDR).
-#define NOTIFY_CODE_HANDLER_EX(nCode, func)                                                   \
+#define NOTIFY_CODE_HANDLER_EX(nCode, func)                                                  \
   MSG_CRACKED_(uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == (UINT)(nCode), \
                lResult = func(reinterpret_cast<NMHDR*>(lParam)))
 
-#define CHAIN_MSG_MAP(theBase)                                                   \
+#define CHAIN_MSG_MAP(theBase) \
   if (theBase::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
 
 #define END_MSG_MAP() \
@@ -126,8 +123,7 @@ class CWnd {
   BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
   HWND UnsubclassWindow();
 
-  virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& lResult);
+  virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
   // Called for every message of a modal loop whose target is this window or
   // one of its children, before the message is dispatched.
   virtual BOOL PreTranslateMessage(MSG* pMsg);
@@ -170,6 +166,6 @@ class CWnd {
   BOOL ReflectChildNotify(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
   WNDPROC m_pfnSuper = nullptr;
-  MSG m_msgCur{};  // the message being handled, for Default()
+  MSG m_msgCur{};             // the message being handled, for Default()
   BOOL m_bMsgHandled = TRUE;  // see SetMsgHandled
 };

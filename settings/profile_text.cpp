@@ -100,21 +100,19 @@ bool IsValidPort(const std::string& text) {
   return IsPortNumber(port);
 }
 
-const char kDefaultContents[] =
-    "[" VELO_SECTION_LANGUAGE "]\r\n"
-    VELO_KEY_LANGUAGE "=0\r\n"
-    "[" VELO_SECTION_WINDOW_COUNT "]\r\n"
-    VELO_KEY_WINDOW_COUNT "=0\r\n"
-    "[Path]\r\n"
-    "Videopath=c:\\DVR\\backup\\\r\n"
-    "Framepath=c:\\DVR\\capture\\\r\n"
-    "Filepath=c:\\DVR\\\r\n"
-    "[Delete]\r\n"
-    "IsDelete=1033";
+const char kDefaultContents[] = "[" VELO_SECTION_LANGUAGE "]\r\n" VELO_KEY_LANGUAGE
+                                "=0\r\n"
+                                "[" VELO_SECTION_WINDOW_COUNT "]\r\n" VELO_KEY_WINDOW_COUNT
+                                "=0\r\n"
+                                "[Path]\r\n"
+                                "Videopath=c:\\DVR\\backup\\\r\n"
+                                "Framepath=c:\\DVR\\capture\\\r\n"
+                                "Filepath=c:\\DVR\\\r\n"
+                                "[Delete]\r\n"
+                                "IsDelete=1033";
 static_assert(sizeof(kDefaultContents) - 1 == kDefaultContentsSize, "the default file is 151 bytes");
 
-bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line,
-                     const SlotFilter& accept) {
+bool FindAddressLine(const std::string& text, const std::string& address, AddressLine* line, const SlotFilter& accept) {
   // Only a whole value matches: "=" before the address and CR LF after it,
   // so 10.0.0.1 does not match the line IP03=10.0.0.12.
   std::size_t first = 0, last = 0;

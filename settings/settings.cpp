@@ -85,8 +85,8 @@ bool ReplaceThroughTempFile(const std::string& text, bool* made) {
 bool RewriteInPlace(const std::string& text, const std::string& oldText) {
   HANDLE h = OpenFile(OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = Fails(kFailWriteInPlace) ? (WriteFromStart(h, text.substr(0, text.size() / 2)), false)
-                                     : WriteFromStart(h, text);
+  bool ok =
+      Fails(kFailWriteInPlace) ? (WriteFromStart(h, text.substr(0, text.size() / 2)), false) : WriteFromStart(h, text);
   if (!ok) WriteFromStart(h, oldText);
   ::CloseHandle(h);
   return ok;
@@ -272,8 +272,8 @@ FlowEnd SaveLoginAddress(const CComboBox& list, HWND hPortBox) {
     return FlowEnd::kStayOpen;
   }
   const UpdateResult update = UpdateKnownAddress(address, port);
-  const bool stored = update == UpdateResult::kUpdated ||
-                      (update == UpdateResult::kNotKnown && AddNewAddress(address, port) >= 0);
+  const bool stored =
+      update == UpdateResult::kUpdated || (update == UpdateResult::kNotKnown && AddNewAddress(address, port) >= 0);
   return stored ? FlowEnd::kEndWithOk : FlowEnd::kStayOpen;
 }
 

@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
     HWND viewer = Await(pi.hProcess, [](HWND h) { return (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0; });
     if (!viewer) return 1;
     WaitForInputIdle(pi.hProcess, 5000);
-    if (argc >= 7 && !std::strcmp(argv[6], "--language-windows"))
-      EnumChildWindows(viewer, ShowLanguageWindow, 0);
+    if (argc >= 7 && !std::strcmp(argv[6], "--language-windows")) EnumChildWindows(viewer, ShowLanguageWindow, 0);
   }
   HANDLE ready = CreateFileA((folder + "\\.velo-ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CloseHandle(ready);

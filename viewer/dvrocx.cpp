@@ -7,8 +7,7 @@ CDvrOcx::~CDvrOcx() { DestroyControl(); }
 BOOL CDvrOcx::Create(const char* pszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   if (m_hWnd || !pParentWnd || !pParentWnd->m_hWnd) return FALSE;
   COleControlSite* site = nullptr;
-  if (FAILED(::CreateControl(CLSID_DvrOcx, pszWindowName, dwStyle, rect, pParentWnd->m_hWnd, nID, &site)))
-    return FALSE;
+  if (FAILED(::CreateControl(CLSID_DvrOcx, pszWindowName, dwStyle, rect, pParentWnd->m_hWnd, nID, &site))) return FALSE;
   m_pOwnSite = site;
   SubclassWindow(site->GetControlWindow());
   return TRUE;

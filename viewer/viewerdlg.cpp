@@ -41,7 +41,9 @@ CViewerDlg::~CViewerDlg() = default;
 
 void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
-  DDX_Control(pDX, {{IDC_BUTTON1, &m_btnButton1}, {IDC_EXIT, &m_btnExit}, {IDC_SET_IP_PORT, &m_btnSetIpPort},
+  DDX_Control(pDX, {{IDC_BUTTON1, &m_btnButton1},
+                    {IDC_EXIT, &m_btnExit},
+                    {IDC_SET_IP_PORT, &m_btnSetIpPort},
                     {IDC_DVROCX, &m_dvrOcx}});
   DDX_OCText(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEIP, m_strAddress);
   DDX_OCInt(pDX, IDC_DVROCX, DISPID_DVROCX_DEVICEPORT, m_nPort);

@@ -9,6 +9,8 @@
 // description as a companion's version-block file description.
 #pragma once
 
+// One line per file.
+// clang-format off
 #define VELO_PAYLOADS(VELO_PAYLOAD) \
   VELO_PAYLOAD(172, "DvrOcx.ocx", "the viewer ActiveX control") \
   VELO_PAYLOAD(173, "DvrOcxChn.dll", "the control's Traditional Chinese texts") \
@@ -23,3 +25,4 @@
   VELO_PAYLOAD(182, "lib_VoiceEngine_dll.dll", "voice encoder, decoder and transcoder") \
   VELO_PAYLOAD(183, "hi_h264Dec_w.dll", "H.264 video decoder") \
   VELO_PAYLOAD(184, "AmrDll.dll", "AMR narrow-band audio codec")
+// clang-format on

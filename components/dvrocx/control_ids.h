@@ -3,7 +3,7 @@
 // caption, tests find the status line by id.
 #pragma once
 
-#define IDC_DVROCX_LANG_SIMPLIFIED 3001  // "简体中文"
-#define IDC_DVROCX_LANG_ENGLISH 3002     // "ENGLISH"
-#define IDC_DVROCX_LANG_TRADITIONAL 3003 // "繁体中文"
-#define IDC_DVROCX_STATUS 3010           // status line (a STATIC)
+#define IDC_DVROCX_LANG_SIMPLIFIED 3001   // "简体中文"
+#define IDC_DVROCX_LANG_ENGLISH 3002      // "ENGLISH"
+#define IDC_DVROCX_LANG_TRADITIONAL 3003  // "繁体中文"
+#define IDC_DVROCX_STATUS 3010            // status line (a STATIC)

@@ -17,42 +17,42 @@ constexpr DWORD kConnectTimeoutMs = 5000;
 
 // Messages posted to the notify window; wParam is the attempt number given
 // to Start, so a window can drop news of an attempt it has replaced.
-constexpr UINT kMsgLinkConnected = WM_APP + 0x40; // lParam 0
-constexpr UINT kMsgLinkFailed = WM_APP + 0x41;    // lParam: Windows Sockets error
-constexpr UINT kMsgLinkClosed = WM_APP + 0x42;    // lParam: 0 or the error that closed it
+constexpr UINT kMsgLinkConnected = WM_APP + 0x40;  // lParam 0
+constexpr UINT kMsgLinkFailed = WM_APP + 0x41;     // lParam: Windows Sockets error
+constexpr UINT kMsgLinkClosed = WM_APP + 0x42;     // lParam: 0 or the error that closed it
 
 // Checks an address as an operator types it and resolves it to IPv4: a
 // dotted quad of four decimal numbers 0-255, or a host name (letters,
 // digits, '-' and '.') that the resolver knows. False for anything else,
 // without asking the resolver about text that cannot be a host name.
-bool ResolveDeviceAddress(const std::string &text, in_addr &address);
+bool ResolveDeviceAddress(const std::string& text, in_addr& address);
 
 class CDeviceLink {
-public:
-    ~CDeviceLink() { Stop(); }
+ public:
+  ~CDeviceLink() { Stop(); }
 
-    // Stops any earlier connection, then starts connecting. False with
-    // *error set when no socket or thread could be had; nothing runs then.
-    bool Start(const in_addr &address, USHORT port, HWND notify, WPARAM attempt, int *error);
-    // Cancels the worker, waits for it and closes the socket (the peer sees
-    // the connection end).
-    void Stop();
-    bool IsRunning() const { return m_hThread.Valid(); }
+  // Stops any earlier connection, then starts connecting. False with
+  // *error set when no socket or thread could be had; nothing runs then.
+  bool Start(const in_addr& address, USHORT port, HWND notify, WPARAM attempt, int* error);
+  // Cancels the worker, waits for it and closes the socket (the peer sees
+  // the connection end).
+  void Stop();
+  bool IsRunning() const { return m_hThread.Valid(); }
 
-private:
-    static unsigned __stdcall ThreadMain(void *param);
-    void Run();
-    bool WaitForConnect();
-    void WatchConnection();
-    void Post(UINT message, LPARAM lParam) const;
+ private:
+  static unsigned __stdcall ThreadMain(void* param);
+  void Run();
+  bool WaitForConnect();
+  void WatchConnection();
+  void Post(UINT message, LPARAM lParam) const;
 
-    SOCKET m_socket = INVALID_SOCKET;
-    CHandle m_hThread;
-    CHandle m_hCancel; // manual-reset: set by Stop
-    CScopedHandle<WSAEVENT, BOOL, ::WSACloseEvent> m_hNetEvent; // network events of m_socket
-    sockaddr_in m_target = {};
-    HWND m_hNotify = nullptr;
-    WPARAM m_attempt = 0;
+  SOCKET m_socket = INVALID_SOCKET;
+  CHandle m_hThread;
+  CHandle m_hCancel;                                           // manual-reset: set by Stop
+  CScopedHandle<WSAEVENT, BOOL, ::WSACloseEvent> m_hNetEvent;  // network events of m_socket
+  sockaddr_in m_target = {};
+  HWND m_hNotify = nullptr;
+  WPARAM m_attempt = 0;
 };
 
-} // namespace dvrocx
+}  // namespace dvrocx

@@ -34,11 +34,11 @@ std::string ModuleFolder();
 // Registers a window class of this module once (class names are per module,
 // so two loaded copies of the control do not clash); all of them are
 // unregistered by UnregisterWindowClasses when the library is freed.
-bool EnsureWindowClass(const char *name, WNDPROC proc, UINT style);
+bool EnsureWindowClass(const char* name, WNDPROC proc, UINT style);
 void UnregisterWindowClasses();
 
 // The type library embedded as TYPELIB resource 1 (the caller releases it).
-HRESULT LoadOwnTypeLib(ITypeLib **typeLib);
-HRESULT LoadOwnTypeInfo(REFGUID guid, ITypeInfo **typeInfo);
+HRESULT LoadOwnTypeLib(ITypeLib** typeLib);
+HRESULT LoadOwnTypeInfo(REFGUID guid, ITypeInfo** typeInfo);
 
-} // namespace dvrocx
+}  // namespace dvrocx

@@ -18,7 +18,7 @@ constexpr LONG kMaxExtent = 1000000;
 
 // Reads a state; false (and extent untouched) unless it is exactly the form
 // that FormatOcxState writes with a sane extent.
-bool ParseOcxState(const BYTE (&bytes)[kOcxStateSize], SIZEL &extent);
-void FormatOcxState(const SIZEL &extent, BYTE (&bytes)[kOcxStateSize]);
+bool ParseOcxState(const BYTE (&bytes)[kOcxStateSize], SIZEL& extent);
+void FormatOcxState(const SIZEL& extent, BYTE (&bytes)[kOcxStateSize]);
 
-} // namespace dvrocx
+}  // namespace dvrocx

@@ -4,12 +4,12 @@
 // in the order given in the comment.
 #pragma once
 
-#define IDS_STATUS_IDLE 100       // no arguments
-#define IDS_STATUS_CONNECTING 101 // host %s, port %u
-#define IDS_STATUS_CONNECTED 102  // host %s, port %u
-#define IDS_STATUS_FAILED 103     // host %s, port %u, reason %s, error %d
-#define IDS_STATUS_CLOSED 104     // host %s, port %u
-#define IDS_STATUS_INVALID 105    // address %s
+#define IDS_STATUS_IDLE 100        // no arguments
+#define IDS_STATUS_CONNECTING 101  // host %s, port %u
+#define IDS_STATUS_CONNECTED 102   // host %s, port %u
+#define IDS_STATUS_FAILED 103      // host %s, port %u, reason %s, error %d
+#define IDS_STATUS_CLOSED 104      // host %s, port %u
+#define IDS_STATUS_INVALID 105     // address %s
 
 #define IDS_REASON_REFUSED 120
 #define IDS_REASON_TIMEDOUT 121
@@ -18,7 +18,7 @@
 #define IDS_REASON_ADDRNOTAVAIL 124
 #define IDS_REASON_OTHER 125
 
-#define IDS_PANE_LABEL 140 // channel number %d
+#define IDS_PANE_LABEL 140  // channel number %d
 #define IDS_NO_VIDEO 141
 #define IDS_ABOUT_CAPTION 150
 #define IDS_ABOUT_TEXT 151

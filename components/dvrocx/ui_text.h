@@ -13,26 +13,26 @@ namespace dvrocx {
 enum Language : int { kEnglish = 0, kSimplifiedChinese = 1, kTraditionalChinese = 2 };
 
 class CUiText {
-public:
-    CUiText() = default;
-    ~CUiText();
-    CUiText(const CUiText &) = delete;
-    CUiText &operator=(const CUiText &) = delete;
+ public:
+  CUiText() = default;
+  ~CUiText();
+  CUiText(const CUiText&) = delete;
+  CUiText& operator=(const CUiText&) = delete;
 
-    // Switches the table; when a Chinese library cannot be loaded the texts
-    // stay English and false is returned.
-    bool SetLanguage(int language);
-    int GetLanguage() const { return m_nLanguage; }
-    // A text of the current table, GBK; the English text when the current
-    // table lacks it.
-    std::string Load(UINT id) const;
+  // Switches the table; when a Chinese library cannot be loaded the texts
+  // stay English and false is returned.
+  bool SetLanguage(int language);
+  int GetLanguage() const { return m_nLanguage; }
+  // A text of the current table, GBK; the English text when the current
+  // table lacks it.
+  std::string Load(UINT id) const;
 
-private:
-    HMODULE m_hTexts = nullptr; // null: the module's own English table
-    int m_nLanguage = kEnglish;
+ private:
+  HMODULE m_hTexts = nullptr;  // null: the module's own English table
+  int m_nLanguage = kEnglish;
 };
 
 // The three language windows carry these captions in every language.
-const char *LanguageCaption(int language);
+const char* LanguageCaption(int language);
 
-} // namespace dvrocx
+}  // namespace dvrocx

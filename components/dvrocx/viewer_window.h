@@ -14,78 +14,78 @@ namespace dvrocx {
 
 // What the status line says; it is worded anew in each language.
 struct StatusLine {
-    enum Kind { kIdle, kConnecting, kConnected, kFailed, kClosed, kInvalid };
-    Kind kind = kIdle;
-    std::string host;
-    unsigned port = 0;
-    int error = 0;
+  enum Kind { kIdle, kConnecting, kConnected, kFailed, kClosed, kInvalid };
+  Kind kind = kIdle;
+  std::string host;
+  unsigned port = 0;
+  int error = 0;
 };
 
 class IViewerOwner {
-public:
-    // The operator clicked into the control (a container UI-activates it).
-    virtual void OnViewerClicked() = 0;
+ public:
+  // The operator clicked into the control (a container UI-activates it).
+  virtual void OnViewerClicked() = 0;
 
-protected:
-    ~IViewerOwner() = default;
+ protected:
+  ~IViewerOwner() = default;
 };
 
 class CViewerWindow {
-public:
-    explicit CViewerWindow(IViewerOwner &owner);
-    ~CViewerWindow();
-    CViewerWindow(const CViewerWindow &) = delete;
-    CViewerWindow &operator=(const CViewerWindow &) = delete;
+ public:
+  explicit CViewerWindow(IViewerOwner& owner);
+  ~CViewerWindow();
+  CViewerWindow(const CViewerWindow&) = delete;
+  CViewerWindow& operator=(const CViewerWindow&) = delete;
 
-    // Creates the window as a visible child of parent at rect (client
-    // coordinates of parent).
-    bool Create(HWND parent, const RECT &rect);
-    void Destroy();
-    HWND Handle() const { return m_hWnd; }
-    void Move(const RECT &rect);
+  // Creates the window as a visible child of parent at rect (client
+  // coordinates of parent).
+  bool Create(HWND parent, const RECT& rect);
+  void Destroy();
+  HWND Handle() const { return m_hWnd; }
+  void Move(const RECT& rect);
 
-    void SetLanguage(int language);
-    int GetLanguage() const { return m_text.GetLanguage(); }
-    void SetStatus(const StatusLine &status);
-    std::string StatusText() const;
-    std::string Text(UINT id) const { return m_text.Load(id); }
+  void SetLanguage(int language);
+  int GetLanguage() const { return m_text.GetLanguage(); }
+  void SetStatus(const StatusLine& status);
+  std::string StatusText() const;
+  std::string Text(UINT id) const { return m_text.Load(id); }
 
-    // Paints the whole face into dc at rect, the language buttons included:
-    // used for the window and for containers that draw the control.
-    void Draw(HDC dc, const RECT &rect, bool drawButtons) const;
+  // Paints the whole face into dc at rect, the language buttons included:
+  // used for the window and for containers that draw the control.
+  void Draw(HDC dc, const RECT& rect, bool drawButtons) const;
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnPaint();
-    void OnSize(int cx, int cy);
-    void OnCommand(int id, int code);
-    void OnPaneClick(POINT pt, bool dbl);
-    void ApplyTexts();
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnPaint();
+  void OnSize(int cx, int cy);
+  void OnCommand(int id, int code);
+  void OnPaneClick(POINT pt, bool dbl);
+  void ApplyTexts();
 
-    struct Layout {
-        RECT panes;
-        RECT bar;
-        RECT status;
-        RECT buttons[3];
-    };
-    Layout ComputeLayout(const RECT &rect) const;
-    int PaneColumns() const;
-    RECT PaneRect(const RECT &area, int pane) const;
-    int PaneAt(const RECT &area, POINT pt) const;
+  struct Layout {
+    RECT panes;
+    RECT bar;
+    RECT status;
+    RECT buttons[3];
+  };
+  Layout ComputeLayout(const RECT& rect) const;
+  int PaneColumns() const;
+  RECT PaneRect(const RECT& area, int pane) const;
+  int PaneAt(const RECT& area, POINT pt) const;
 
-    IViewerOwner &m_owner;
-    HWND m_hWnd = nullptr;
-    HWND m_hStatus = nullptr;
-    HWND m_hButtons[3] = {};
-    HFONT m_hFont = nullptr;
-    HFONT m_hLabelFont = nullptr;
-    HBRUSH m_hBarBrush = nullptr;
-    CUiText m_text;
-    StatusLine m_status;
-    int m_nPanes = 4;
-    int m_nSelected = 0;
-    int m_nMaximized = -1; // a pane shown alone after a double click
+  IViewerOwner& m_owner;
+  HWND m_hWnd = nullptr;
+  HWND m_hStatus = nullptr;
+  HWND m_hButtons[3] = {};
+  HFONT m_hFont = nullptr;
+  HFONT m_hLabelFont = nullptr;
+  HBRUSH m_hBarBrush = nullptr;
+  CUiText m_text;
+  StatusLine m_status;
+  int m_nPanes = 4;
+  int m_nSelected = 0;
+  int m_nMaximized = -1;  // a pane shown alone after a double click
 };
 
-} // namespace dvrocx
+}  // namespace dvrocx

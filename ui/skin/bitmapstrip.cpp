@@ -17,8 +17,7 @@ BOOL CBitmapStrip::CopyWhole(CDC* pDC, const RECT& rc) {
   CDC dcMem;
   dcMem.CreateCompatibleDC(pDC->m_hDC);
   CSelectObject select(dcMem, m_bitmap);
-  ::StretchBlt(pDC->m_hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, dcMem, 0, 0, m_nWidth,
-               m_nHeight, SRCCOPY);
+  ::StretchBlt(pDC->m_hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, dcMem, 0, 0, m_nWidth, m_nHeight, SRCCOPY);
   return TRUE;
 }
 

@@ -27,8 +27,7 @@ void CSkinButton::SetBitmap(UINT nIDResource, COLORREF crTransparent) {
 // (the one button with a disabled face), whether the window is enabled.
 void CSkinButton::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
   CDC dc(lpDrawItemStruct->hDC);
-  if (lpDrawItemStruct->CtlID == IDC_BUTTON1)
-    m_bDisabled = ::IsWindowEnabled(lpDrawItemStruct->hwndItem) ? 0 : 1;
+  if (lpDrawItemStruct->CtlID == IDC_BUTTON1) m_bDisabled = ::IsWindowEnabled(lpDrawItemStruct->hwndItem) ? 0 : 1;
 
   int nFrame = kFrameNormal;
   if (m_bDisabled == 1)

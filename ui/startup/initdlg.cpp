@@ -34,10 +34,15 @@ CInitDlg::~CInitDlg() = default;
 
 void CInitDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
-  DDX_Control(pDX, {{IDC_ADDRESS_LIST, &m_comboAddress}, {IDC_UNREGISTER, &m_btnUnregister},
-                    {IDC_REGISTER, &m_btnRegister}, {IDC_LEAVE, &m_btnLeave}, {IDC_OK, &m_btnOk},
-                    {IDC_DELETE, &m_btnDelete}, {IDC_RADIO_TRADITIONAL, &m_radioTraditional},
-                    {IDC_RADIO_ENGLISH, &m_radioEnglish}, {IDC_RADIO_SIMPLIFIED, &m_radioSimplified}});
+  DDX_Control(pDX, {{IDC_ADDRESS_LIST, &m_comboAddress},
+                    {IDC_UNREGISTER, &m_btnUnregister},
+                    {IDC_REGISTER, &m_btnRegister},
+                    {IDC_LEAVE, &m_btnLeave},
+                    {IDC_OK, &m_btnOk},
+                    {IDC_DELETE, &m_btnDelete},
+                    {IDC_RADIO_TRADITIONAL, &m_radioTraditional},
+                    {IDC_RADIO_ENGLISH, &m_radioEnglish},
+                    {IDC_RADIO_SIMPLIFIED, &m_radioSimplified}});
 }
 
 BOOL CInitDlg::OnInitDialog() {
@@ -53,10 +58,17 @@ BOOL CInitDlg::OnInitDialog() {
   m_radioEnglish.ModifyStyle(0, BS_AUTORADIOBUTTON);
   m_nLang = settings::ReadLanguage();
   switch (m_nLang) {
-    case 0: m_radioEnglish.SetCheck(1); break;
-    case 1: m_radioSimplified.SetCheck(1); break;
-    case 2: m_radioTraditional.SetCheck(1); break;
-    default: break;  // an unknown index checks nothing
+    case 0:
+      m_radioEnglish.SetCheck(1);
+      break;
+    case 1:
+      m_radioSimplified.SetCheck(1);
+      break;
+    case 2:
+      m_radioTraditional.SetCheck(1);
+      break;
+    default:
+      break;  // an unknown index checks nothing
   }
   m_btnDelete.ModifyStyle(0, BS_OWNERDRAW);
   m_btnOk.ModifyStyle(0, BS_OWNERDRAW);
