@@ -37,8 +37,8 @@ void RemoveTree(const std::string& dir) {
 
 std::string ReadFileBytes(const std::string& path, bool* ok) {
   if (ok) *ok = false;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {};
   std::string bytes;
   char buf[65536];

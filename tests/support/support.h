@@ -34,7 +34,9 @@ bool FileExists(const std::string& path);
 
 // Dispatches this thread's messages until done() holds (true) or ms pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000);
-inline void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+inline void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
 
 // Another program, ended when the object goes if it still runs.
 class Process {

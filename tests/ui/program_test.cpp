@@ -123,7 +123,8 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
   RegCloseKey(key);
 
   SendMessageA(GetDlgItem(init, 1016), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
-  SendMessageA(GetDlgItem(init, 1007), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::to_string(ntohs(a.sin_port)).c_str()));
+  SendMessageA(GetDlgItem(init, 1007), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(std::to_string(ntohs(a.sin_port)).c_str()));
   SendNotifyMessageW(GetDlgItem(init, 1022), BM_CLICK, 0, 0);
   fd_set pending;
   FD_ZERO(&pending);

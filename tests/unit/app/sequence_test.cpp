@@ -9,7 +9,9 @@ std::vector<std::string> g_log;
 INT_PTR g_initResult = IDOK;
 int g_startups = 0;
 
-struct TestApp : CWinApp { BOOL InitInstance() override { return TRUE; } };
+struct TestApp : CWinApp {
+  BOOL InitInstance() override { return TRUE; }
+};
 struct StubInit : CDialog {
   StubInit() : CDialog(IDD_INIT) { g_log.push_back("init+"); }
   ~StubInit() override { g_log.push_back("init-"); }
@@ -31,8 +33,13 @@ int WINAPI FailingStartup(WORD, LPWSADATA) { return ++g_startups, WSAVERNOTSUPPO
 TEST(Sequence, LeavingSocketsFailureAndTheViewerRun) {
   const std::vector<std::string> leave{"init+", "init shown", "init-"};
   const std::vector<std::string> view{"init+", "init shown", "viewer+", "viewer shown", "viewer-", "init-"};
-  struct { INT_PTR initResult; int(WINAPI* startup)(WORD, LPWSADATA); std::vector<std::string> log; int startups;
-           std::string box; } const rows[] = {{IDCANCEL, CountingStartup, leave, 0, ""},
+  struct {
+    INT_PTR initResult;
+    int(WINAPI* startup)(WORD, LPWSADATA);
+    std::vector<std::string> log;
+    int startups;
+    std::string box;
+  } const rows[] = {{IDCANCEL, CountingStartup, leave, 0, ""},
                     {IDOK, FailingStartup, leave, 1, "Windows 通信端口初始化失败。"},
                     {IDOK, CountingStartup, view, 1, ""},
                     {-1, CountingStartup, view, 1, ""}};  // a start-up dialog that could not be made
@@ -40,7 +47,10 @@ TEST(Sequence, LeavingSocketsFailureAndTheViewerRun) {
     SCOPED_TRACE(row.initResult);
     g_log.clear(), g_startups = 0, g_initResult = row.initResult;
     std::vector<MessageBoxCall> boxes;
-    SetMessageBoxScript([&](const MessageBoxCall& c) { boxes.push_back(c); return IDOK; });
+    SetMessageBoxScript([&](const MessageBoxCall& c) {
+      boxes.push_back(c);
+      return IDOK;
+    });
     SetSocketStartupForTest(row.startup);
     TestApp app;
     EXPECT_FALSE((RunStartupSequence<StubInit, StubViewer>(app)));

@@ -22,8 +22,8 @@ std::string Payload(const std::string& file) {
   char exe[MAX_PATH * 2] = "", full[MAX_PATH * 2] = "";
   GetModuleFileNameA(nullptr, exe, sizeof(exe));
   std::string path(exe);
-  GetFullPathNameA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file).c_str(),
-                   sizeof(full), full, nullptr);
+  GetFullPathNameA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file).c_str(), sizeof(full),
+                   full, nullptr);
   return full;
 }
 HMODULE g_ocx = nullptr;  // its class is offered to this process only (main)
@@ -33,8 +33,21 @@ T* Create(REFIID iid, T* p = nullptr) {
   return CoCreateInstance(CLSID_DvrOcx, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&p)), p;
 }
 
-VARIANT V(const wchar_t* s) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = SysAllocString(s); return v; }
-VARIANT V(VARTYPE vt, LONG n) { VARIANT v{}; v.vt = vt; if (vt == VT_I2) v.iVal = static_cast<SHORT>(n); else v.lVal = n; return v; }
+VARIANT V(const wchar_t* s) {
+  VARIANT v{};
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(s);
+  return v;
+}
+VARIANT V(VARTYPE vt, LONG n) {
+  VARIANT v{};
+  v.vt = vt;
+  if (vt == VT_I2)
+    v.iVal = static_cast<SHORT>(n);
+  else
+    v.lVal = n;
+  return v;
+}
 // IDispatch::Invoke with the arguments in reading order; the result as text.
 HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std::wstring* out = nullptr) {
   std::reverse(args.begin(), args.end());
@@ -73,13 +86,19 @@ TEST(DvrOcx, NamesPropertiesAndTheArgumentsOfSetDeviceIPandPort) {
   // With port 0 a good address answers 2, a bad one 1; nothing connects.
   for (const wchar_t* good : {L"255.255.255.255", L" 10.0.0.1 ", L"localhost"})
     EXPECT_EQ(L"2", SetDevice(d, good, V(VT_I4, 0))) << good;
-  for (const wchar_t* bad : {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"",
-                             L"not an address!"})
+  for (const wchar_t* bad :
+       {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"", L"not an address!"})
     EXPECT_EQ(L"1", SetDevice(d, bad, V(VT_I4, 0))) << bad;
   // The port: a short read as unsigned, or a long in the range of either reading.
-  struct { VARTYPE vt; LONG port; HRESULT hr; } const ports[] = {
-      {VT_I2, -25536, S_OK}, {VT_I4, 65535, S_OK}, {VT_I4, -32768, S_OK}, {VT_I4, 65536, DISP_E_OVERFLOW},
-      {VT_I4, -32769, DISP_E_OVERFLOW}};
+  struct {
+    VARTYPE vt;
+    LONG port;
+    HRESULT hr;
+  } const ports[] = {{VT_I2, -25536, S_OK},
+                     {VT_I4, 65535, S_OK},
+                     {VT_I4, -32768, S_OK},
+                     {VT_I4, 65536, DISP_E_OVERFLOW},
+                     {VT_I4, -32769, DISP_E_OVERFLOW}};
   for (const auto& row : ports) {
     HRESULT hr = E_FAIL;
     SetDevice(d, L"300.1.2.3", V(row.vt, row.port), &hr);
@@ -104,12 +123,22 @@ TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
   IOleObject* ole = nullptr;
   ASSERT_EQ(S_OK, ps->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)));
   const DWORD V1 = 0x00010000;
-  struct { std::vector<BYTE> bytes; LONG cx; } const rows[] = {  // cx 0: refused
-      {State(0, V1, 10000, 5000, 0), 10000}, {State(0, V1, 26564, 16563, 0, 12), 0}, {State(0, V1, 1, 1, 0, 19), 0},
-      {{}, 0}, {State(0, 0x20000, 26564, 16563, 0), 0}, {State(7, V1, 26564, 16563, 0), 0},
-      {State(0, V1, 26564, 16563, 1), 0}, {State(0, V1, 0, 16563, 0), 0},
-      {State(0, V1, static_cast<DWORD>(-5), 16563, 0), 0}, {State(0, V1, 26564, 0x7FFFFFFF, 0), 0},
-      {State(0, V1, 1000000, 1000000, 0), 1000000}, {State(0, V1, 26564, 16563, 0), 26564}};
+  struct {
+    std::vector<BYTE> bytes;
+    LONG cx;
+  } const rows[] = {// cx 0: refused
+                    {State(0, V1, 10000, 5000, 0), 10000},
+                    {State(0, V1, 26564, 16563, 0, 12), 0},
+                    {State(0, V1, 1, 1, 0, 19), 0},
+                    {{}, 0},
+                    {State(0, 0x20000, 26564, 16563, 0), 0},
+                    {State(7, V1, 26564, 16563, 0), 0},
+                    {State(0, V1, 26564, 16563, 1), 0},
+                    {State(0, V1, 0, 16563, 0), 0},
+                    {State(0, V1, static_cast<DWORD>(-5), 16563, 0), 0},
+                    {State(0, V1, 26564, 0x7FFFFFFF, 0), 0},
+                    {State(0, V1, 1000000, 1000000, 0), 1000000},
+                    {State(0, V1, 26564, 16563, 0), 26564}};
   IStream* s = nullptr;
   LARGE_INTEGER zero{};
   ULARGE_INTEGER at{};
@@ -151,13 +180,17 @@ struct Hosted {
     if (site) site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
   }
   ~Hosted() { Close(), DestroyWindow(parent); }
-  void Close() { if (d) d->Release(), site->Destroy(), d = nullptr; }
+  void Close() {
+    if (d) d->Release(), site->Destroy(), d = nullptr;
+  }
   std::string Status() const {
     char t[512] = "";
     return GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t)), t;
   }
   void Click(int id) const { SendMessageA(GetDlgItem(site->GetControlWindow(), id), BM_CLICK, 0, 0); }
-  bool WaitFor(const std::string& s) const { return vt::PumpUntil([&] { return Status() == s; }, 8000); }
+  bool WaitFor(const std::string& s) const {
+    return vt::PumpUntil([&] { return Status() == s; }, 8000);
+  }
 };
 const int kSimplified = 3001, kEnglish = 3002, kTraditional = 3003;
 
@@ -200,7 +233,12 @@ struct Listener {
   }
 };
 bool PeerClosed(SOCKET c, DWORD ms, u_long nb = 1) {
-  return ioctlsocket(c, FIONBIO, &nb), vt::PumpUntil([&] { char b; return recv(c, &b, 1, 0) == 0; }, ms);
+  return ioctlsocket(c, FIONBIO, &nb), vt::PumpUntil(
+                                           [&] {
+                                             char b;
+                                             return recv(c, &b, 1, 0) == 0;
+                                           },
+                                           ms);
 }
 std::string At(USHORT port) { return "127.0.0.1:" + std::to_string(port); }
 
@@ -209,8 +247,7 @@ TEST(DvrOcxNetwork, ConnectsReportsReplacesAndLetsGoOfItsConnection) {
   const USHORT closed = Listener().port;  // free a moment ago, closed now
   EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I4, closed)));
   const std::string code = std::to_string(WSAECONNREFUSED);
-  EXPECT_TRUE(h.WaitFor("Cannot connect to " + At(closed) + ": connection refused (error " + code + ")"))
-      << h.Status();
+  EXPECT_TRUE(h.WaitFor("Cannot connect to " + At(closed) + ": connection refused (error " + code + ")")) << h.Status();
   h.Click(kTraditional);
   EXPECT_EQ("無法連線 " + At(closed) + "：連線被拒絕（錯誤 " + code + "）", h.Status());
   h.Click(kEnglish);

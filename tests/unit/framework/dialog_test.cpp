@@ -38,16 +38,27 @@ struct ScriptedDialog : CDialog {
 void Key(HWND h, UINT vk) { PostMessageA(h, WM_KEYDOWN, vk, 1), PostMessageA(h, WM_KEYUP, vk, 0xC0000001); }
 
 TEST(ModalLoop, WaysToEndTheDialogWithTheOwnerDisabledMeanwhile) {
-  struct { void (*action)(ScriptedDialog&); bool consumeEnter; INT_PTR result; std::vector<UINT> keys; } const rows[] = {
+  struct {
+    void (*action)(ScriptedDialog&);
+    bool consumeEnter;
+    INT_PTR result;
+    std::vector<UINT> keys;
+  } const rows[] = {
       {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_ADDRESS_LIST), VK_ESCAPE); }, false, IDCANCEL, {VK_ESCAPE}},
-      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN); }, false, IDOK, {VK_RETURN}},  // no default button
+      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN); },
+       false,
+       IDOK,
+       {VK_RETURN}},  // no default button
       {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN), Key(d.GetDlgItem(IDC_PORT), VK_ESCAPE); },
-       true, IDCANCEL, {VK_RETURN, VK_ESCAPE}},  // PreTranslateMessage sees keys first and may eat them
+       true,
+       IDCANCEL,
+       {VK_RETURN, VK_ESCAPE}},  // PreTranslateMessage sees keys first and may eat them
       {[](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, false, IDCANCEL, {}},
       {[](ScriptedDialog& d) { d.OnOK(); }, false, IDOK, {}},
       {[](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); }, false, 42, {}}};  // EndDialog from a message
   CWnd parent;
-  HWND owner = (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
+  HWND owner =
+      (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
   for (const auto& row : rows) {
     ScriptedDialog dlg(IDD_INIT, &parent);
     dlg.onInit = row.action;

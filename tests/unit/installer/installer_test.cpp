@@ -203,8 +203,8 @@ TEST_F(Installer, RegistrationLoadsOnlyTheSystemCopyOrTheChosenFileAndSaysWhatHa
   RegisterControl();
   ::RemoveDirectoryA(control.c_str());
   StartUp();
-  EXPECT_EQ(Strings({kMissing + SystemPath(), "GetProcAddress fail", "Register fail: 0x80040201",
-                     "LoadLibrary fail: 5", "Register finish"}),
+  EXPECT_EQ(Strings({kMissing + SystemPath(), "GetProcAddress fail", "Register fail: 0x80040201", "LoadLibrary fail: 5",
+                     "Register finish"}),
             Texts());
 
   // The buttons: cancelled, nothing; Register shows nothing on success;
@@ -237,10 +237,14 @@ TEST_F(Installer, ProbeAcceptsOnlyAStringNamingAnExistingFile) {
   file += std::string(259 - file.size(), 'n');
   vt::WriteFileBytes(file, "MZ");
   // {type, value, registered}: 259 characters and the terminator fill the buffer.
-  for (const auto& r : {std::make_tuple(REG_SZ, file + '\0', 1), {REG_EXPAND_SZ, file + '\0', 1},
-                        {REG_SZ, m_dir / "gone.ocx" + '\0', 0}, {REG_BINARY, file + '\0', 0},
-                        {REG_DWORD, std::string(4, '\1'), 0}, {REG_SZ, std::string(1, '\0'), 0},
-                        {REG_SZ, file + "n", 0}, {REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
+  for (const auto& r : {std::make_tuple(REG_SZ, file + '\0', 1),
+                        {REG_EXPAND_SZ, file + '\0', 1},
+                        {REG_SZ, m_dir / "gone.ocx" + '\0', 0},
+                        {REG_BINARY, file + '\0', 0},
+                        {REG_DWORD, std::string(4, '\1'), 0},
+                        {REG_SZ, std::string(1, '\0'), 0},
+                        {REG_SZ, file + "n", 0},
+                        {REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
     SetServer(std::get<0>(r), std::get<1>(r));
     EXPECT_EQ(std::get<2>(r), IsControlRegistered()) << std::get<1>(r).size();
   }

@@ -12,7 +12,9 @@
 namespace {
 
 struct Container : ::testing::Test {
-  void SetUp() override { SetMessageBoxScript([this](const MessageBoxCall& c) { return boxes.push_back(c), IDOK; }); }
+  void SetUp() override {
+    SetMessageBoxScript([this](const MessageBoxCall& c) { return boxes.push_back(c), IDOK; });
+  }
   void TearDown() override {
     SetMessageBoxScript(nullptr);
     EXPECT_EQ(S_OK, DvrOcxCanUnloadNow()) << "a control was not released";
@@ -23,7 +25,8 @@ using StepDialog = TStepDialog<CDialog>;
 SIZEL Extent(HWND control) {
   IOleObject* ole = nullptr;
   SIZEL size{};
-  COleControlSite::FromWindow(control)->GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+  COleControlSite::FromWindow(control)->GetControlUnknown()->QueryInterface(IID_IOleObject,
+                                                                            reinterpret_cast<void**>(&ole));
   return ole->GetExtent(DVASPECT_CONTENT, &size), ole->Release(), size;
 }
 

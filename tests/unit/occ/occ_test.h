@@ -26,7 +26,10 @@ class TStepDialog : public TBase {
 
  private:
   LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (m_nNext < steps.size()) steps[m_nNext++](*this), this->PostMessage(WM_APP + 17); else this->EndDialog(IDOK);
+    if (m_nNext < steps.size())
+      steps[m_nNext++](*this), this->PostMessage(WM_APP + 17);
+    else
+      this->EndDialog(IDOK);
     return 0;
   }
   size_t m_nNext = 0;

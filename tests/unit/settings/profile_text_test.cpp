@@ -12,9 +12,15 @@ using namespace settings;
 
 TEST(ProfileText, NumbersKeysPortsAndBlanks) {
   // {text, TextToInt, ProfileInt}: the profile reader takes no blanks or sign.
-  for (const auto& r : {std::make_tuple(" \t\r\n42abc", 42, 0), {"-7x", -7, 0}, {"+5", 5, 0}, {"07", 7, 7},
-                        {"x1", 0, 0}, {"5000x", 5000, 5000}, {"-2147483648", INT_MIN, 0},
-                        {"99999999999999999999", INT_MAX, INT_MAX}, {"-99999999999999999999", INT_MIN, 0}}) {
+  for (const auto& r : {std::make_tuple(" \t\r\n42abc", 42, 0),
+                        {"-7x", -7, 0},
+                        {"+5", 5, 0},
+                        {"07", 7, 7},
+                        {"x1", 0, 0},
+                        {"5000x", 5000, 5000},
+                        {"-2147483648", INT_MIN, 0},
+                        {"99999999999999999999", INT_MAX, INT_MAX},
+                        {"-99999999999999999999", INT_MIN, 0}}) {
     EXPECT_EQ(std::get<1>(r), TextToInt(std::get<0>(r))) << std::get<0>(r);
     EXPECT_EQ(std::get<2>(r), ProfileInt(std::get<0>(r))) << std::get<0>(r);
   }

@@ -217,9 +217,12 @@ TEST_F(Settings, FreeSlotsAndAFullBook) {
 
 TEST_F(Settings, WhatOkStores) {
   Put(kDefaults);
-  for (const Strings& r : {Strings{"", "80", "Invalid Address"}, {"10.0.0.1", "", "Invalid Address"},
-                           {" \t", "80", "Invalid Address"}, {std::string(200, 'a'), "80", "Invalid Address"},
-                           {"10.0.0.1", "65536", "Invalid Port"}, {"10.0.0.1", "80a", "Invalid Port"}}) {
+  for (const Strings& r : {Strings{"", "80", "Invalid Address"},
+                           {"10.0.0.1", "", "Invalid Address"},
+                           {" \t", "80", "Invalid Address"},
+                           {std::string(200, 'a'), "80", "Invalid Address"},
+                           {"10.0.0.1", "65536", "Invalid Port"},
+                           {"10.0.0.1", "80a", "Invalid Port"}}) {
     EXPECT_FALSE(Ok(r[0], r[1])) << r[0] << ":" << r[1];
     EXPECT_EQ(Strings{r[2]}, Shown());
   }
@@ -283,8 +286,9 @@ TEST_F(Settings, DeleteEdges) {
   EXPECT_EQ(kBook + "COUNT=0\r\nINDEX=4\r\n[LOGIN_ADDRESS]\r\nIP=10.0.0.4\r\n", File());
   // Nothing selected, or a line the raw search cannot read (no CR LF): "not
   // find", nothing changed, the button back.
-  for (const std::string& text : {kBook + "COUNT=1\r\nINDEX=7\r\nIP00=a\r\nPORT00=1\r\n",
-                                 kBook + "COUNT=1\r\nINDEX=0\r\nPORT00=1\r\nIP00=a", std::string("[VELO_KEYWORDS]\nCOUNT=1\nIP00=a\n")}) {
+  for (const std::string& text :
+       {kBook + "COUNT=1\r\nINDEX=7\r\nIP00=a\r\nPORT00=1\r\n", kBook + "COUNT=1\r\nINDEX=0\r\nPORT00=1\r\nIP00=a",
+        std::string("[VELO_KEYWORDS]\nCOUNT=1\nIP00=a\n")}) {
     Put(text);
     Dialog& f = Open();
     const std::string view = f.View();
@@ -292,8 +296,9 @@ TEST_F(Settings, DeleteEdges) {
     EXPECT_EQ(view, f.View());
     EXPECT_EQ(text, File());
   }
-  EXPECT_EQ(Strings({"sure delete?", "sure delete?", "not find", "sure delete?", "not find", "sure delete?", "not find"}),
-            Shown());
+  EXPECT_EQ(
+      Strings({"sure delete?", "sure delete?", "not find", "sure delete?", "not find", "sure delete?", "not find"}),
+      Shown());
 }
 
 // ---- a Delete never loses the book -----------------------------------------
@@ -316,8 +321,8 @@ Strings Files() {
 // Whether the file opens for writing; CREATE_NEW: whether it can be made
 // (and it is taken away again).
 bool Opens(const std::string& path, DWORD disposition = OPEN_EXISTING) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, 0,
-                           nullptr);
+  HANDLE h =
+      ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(h);
   if (disposition == CREATE_NEW) ::DeleteFileA(path.c_str());
@@ -354,7 +359,8 @@ TEST_F(Settings, DeleteKeepsTheWholeOldOrTheWholeNewText) {
                         {kFailCreateTemp | kFailWriteInPlace, DeleteResult::kRewriteFailed, "CreateaFile fail"},
                         {kFailWriteTemp, DeleteResult::kRewriteFailed, "CreateaFile fail"},
                         {kFailFlushTemp, DeleteResult::kRewriteFailed, "CreateaFile fail"},
-                        {kFailReplace, DeleteResult::kRewriteFailed, "CreateaFile fail"}, {0u, DeleteResult::kDeleted, ""}}) {
+                        {kFailReplace, DeleteResult::kRewriteFailed, "CreateaFile fail"},
+                        {0u, DeleteResult::kDeleted, ""}}) {
     const auto [steps, result, message] = r;
     Put(kTwo);
     SetFailingStepsForTest(steps);

@@ -80,8 +80,7 @@ Pixel PixelOf(COLORREF c) { return static_cast<Pixel>(GetRValue(c)) << 16 | GetG
 // when untouched, -2 for anything else.
 int FrameShown(const Canvas& c, const Image& img, int w) {
   for (int k = 0; k < 4; ++k)
-    if (!c.Wrong([&](int x, int y) { return x < w && y < img.h ? img.at(k * w + x, y) : c.before(x, y); }))
-      return k;
+    if (!c.Wrong([&](int x, int y) { return x < w && y < img.h ? img.at(k * w + x, y) : c.before(x, y); })) return k;
   return c.Wrong([&](int x, int y) { return c.before(x, y); }) ? -2 : -1;
 }
 
@@ -96,8 +95,8 @@ TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
   };
   std::vector<Row> rows;
   for (UINT id : kShipped) rows.push_back({id, kBlueKey, 320, 24, 80});  // no pure blue in them
-  rows.push_back({159, RGB(200, 200, 200), 320, 24, 80});  // the key is the colour given
-  rows.push_back({IDB_TEST_KEYED, kBlueKey, 16, 3, 4});    // blue in every frame
+  rows.push_back({159, RGB(200, 200, 200), 320, 24, 80});                // the key is the colour given
+  rows.push_back({IDB_TEST_KEYED, kBlueKey, 16, 3, 4});                  // blue in every frame
   rows.push_back({IDB_TEST_KEYED, RGB(255, 255, 255), 16, 3, 4});
   rows.push_back({IDB_TEST_ODD_WIDTH, kBlueKey, 19, 2, 4});  // the remainder never shows
   rows.push_back({150, kBlueKey, 0, 0, 0});                  // no such bitmap: nothing drawn
@@ -117,7 +116,8 @@ TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
         if (fx < 0 || fy < 0 || fx >= r.frameWidth || fy >= r.height) return c.before(x, y);
         const Pixel p = img.at(k * r.frameWidth + fx, fy);
         return p == PixelOf(r.key) ? c.before(x, y) : p;
-      })) << "frame " << k;
+      })) << "frame "
+          << k;
     }
   }
   // A strip's bitmap goes with the next load and with the strip: a stale

@@ -86,12 +86,30 @@ struct Language {
   UINT strips[5];
 };
 const Language kLanguages[] = {
-    {0, L"IP Address:", L"Port:", L"Simplified(简体中文)", L"English(英语)", L"Traditional(繁體中文)",
-     IDC_RADIO_ENGLISH, {156, 159, 162, 165, 169}},
-    {1, L"IP地址:", L"端口:", L"简体中文(Simplified)", L"英语(English)", L"繁体中文(Traditional)",
-     IDC_RADIO_SIMPLIFIED, {158, 160, 163, 168, 171}},
-    {2, L"IP地址:", L"端口:", L"簡體中文(Simplified)", L"英語(English)", L"繁體中文(Traditional)",
-     IDC_RADIO_TRADITIONAL, {157, 161, 164, 167, 170}},
+    {0,
+     L"IP Address:",
+     L"Port:",
+     L"Simplified(简体中文)",
+     L"English(英语)",
+     L"Traditional(繁體中文)",
+     IDC_RADIO_ENGLISH,
+     {156, 159, 162, 165, 169}},
+    {1,
+     L"IP地址:",
+     L"端口:",
+     L"简体中文(Simplified)",
+     L"英语(English)",
+     L"繁体中文(Traditional)",
+     IDC_RADIO_SIMPLIFIED,
+     {158, 160, 163, 168, 171}},
+    {2,
+     L"IP地址:",
+     L"端口:",
+     L"簡體中文(Simplified)",
+     L"英語(English)",
+     L"繁體中文(Traditional)",
+     IDC_RADIO_TRADITIONAL,
+     {157, 161, 164, 167, 170}},
     // An unknown language keeps the template's texts, checks nothing and
     // gives the buttons no strip.
     {7, L"IP Address:", L"Port:", L"简体中文", L"English", L"繁体中文", 0, {}},
@@ -228,8 +246,7 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   WriteLang(0);
   ScriptedDlg dlg;
   std::string file;
-  auto expectStep = [&](int focus, UINT key, const char* address, const char* port,
-                        std::function<void()> check) {
+  auto expectStep = [&](int focus, UINT key, const char* address, const char* port, std::function<void()> check) {
     dlg.steps.push_back([=, &file, &dlg] {
       file = vt::ReadFileBytes(Ini());
       boxes.clear();

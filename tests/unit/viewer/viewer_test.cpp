@@ -25,20 +25,28 @@ struct ViewerTest : ::testing::Test {
 };
 
 TEST_F(ViewerTest, OpensOnTheLastAddressAndConnectsOnlyWithBoth) {
-  struct { std::string ini, address, port, deviceIP; long devicePort; } const rows[] = {
+  struct {
+    std::string ini, address, port, deviceIP;
+    long devicePort;
+  } const rows[] = {
       {kBook, "10.0.0.1", "8000", "10.0.0.1", 8000},  // no INDEX: slot 0
       {"[VELO_KEYWORDS]\r\nINDEX=3\r\nIP03=10.0.0.3\r\n", "10.0.0.3", "", "", 0},
       {"[VELO_KEYWORDS]\r\nINDEX=4\r\nPORT04=9000\r\n", "", "9000", "", 0},
       {"[VELO_KEYWORDS]\r\nINDEX=5\r\nIP05=127.0.0.1\r\nPORT05=40000\r\n", "127.0.0.1", "40000", "127.0.0.1", 40000},
       {"[VELO_KEYWORDS]\r\nINDEX=6\r\nIP06=127.0.0.1\r\nPORT06=70000\r\n", "127.0.0.1", "", "", 0},
-      {kBook + "INDEX=-1\r\n", "", "", "", 0}, {"", "", "", "", 0}};  // the last: no file, and none is made
+      {kBook + "INDEX=-1\r\n", "", "", "", 0},
+      {"", "", "", "", 0}};  // the last: no file, and none is made
   for (const auto& row : rows) {
-    if (row.ini.empty()) DeleteFileA(kIni); else vt::WriteFileBytes(kIni, row.ini);
+    if (row.ini.empty())
+      DeleteFileA(kIni);
+    else
+      vt::WriteFileBytes(kIni, row.ini);
     Viewer dlg;
     dlg.steps.push_back([&](Viewer& v) {
-      EXPECT_EQ(row.address + "|" + row.port + "|" + row.deviceIP,
-                v.GetDlgItemText(IDC_VIEWER_ADDRESS) + "|" + v.GetDlgItemText(IDC_VIEWER_PORT) + "|" +
-                    v.m_dvrOcx.GetdeviceIP()) << row.ini;
+      EXPECT_EQ(row.address + "|" + row.port + "|" + row.deviceIP, v.GetDlgItemText(IDC_VIEWER_ADDRESS) + "|" +
+                                                                       v.GetDlgItemText(IDC_VIEWER_PORT) + "|" +
+                                                                       v.m_dvrOcx.GetdeviceIP())
+          << row.ini;
       EXPECT_EQ(row.devicePort, v.m_dvrOcx.GetDevicePort());
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
@@ -149,8 +157,11 @@ TEST_F(ViewerTest, SetIpPortStoresTheUnnumberedPairAndConnectsAndTheHiddenButton
     v.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_BUTTON2, BN_CLICKED), 0);
     EXPECT_EQ(first == SW_HIDE ? SW_SHOW : SW_HIDE, g_nCompanionShowCmd);
     // A tool that is no window is left alone; the others get their texts.
-    struct { UINT flags; int id; const char* text; } const tips[] = {
-        {0, 1010, ""}, {TTF_IDISHWND, IDC_BUTTON1, "hello"}, {TTF_IDISHWND, IDC_BUTTON3, "hsi"}};
+    struct {
+      UINT flags;
+      int id;
+      const char* text;
+    } const tips[] = {{0, 1010, ""}, {TTF_IDISHWND, IDC_BUTTON1, "hello"}, {TTF_IDISHWND, IDC_BUTTON3, "hsi"}};
     for (const auto& tip : tips) {
       TOOLTIPTEXTA t{};
       t.hdr.code = TTN_NEEDTEXTA, t.uFlags = tip.flags;
