@@ -60,6 +60,31 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::string ProgramFolder() {
+  char exe[MAX_PATH * 2] = "";
+  std::string path(exe, ::GetModuleFileNameA(nullptr, exe, sizeof(exe)));
+  return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+HMODULE OfferClass(const std::string& path, REFCLSID clsid) {
+  HMODULE m = ::LoadLibraryA(path.c_str());
+  auto get = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(m, "DllGetClassObject");
+  IUnknown* factory = nullptr;
+  DWORD cookie = 0;
+  const bool offered =
+      get && SUCCEEDED(get(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(::CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+  return offered ? m : nullptr;
+}
+
+int InScratchFolder(const char* tag, const std::function<int()>& run) {
+  TempDir dir(tag);
+  ::SetCurrentDirectoryA(dir.path().c_str());
+  const int result = run();
+  ::SetCurrentDirectoryA("\\");  // so that the folder can go
+  return result;
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   const ULONGLONG deadline = GetTickCount64() + ms;
   for (;;) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <functional>
 #include <string>
@@ -31,6 +32,25 @@ void RemoveTree(const std::string& dir);
 std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// The folder this program was started from, with a trailing backslash.
+std::string ProgramFolder();
+
+// The function `name` of module m as type Fn (null when there is none).
+template <typename Fn>
+Fn Proc(HMODULE m, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(m, name)));
+}
+// Interface iid of u with a reference for the caller (null when u lacks it).
+template <typename T>
+T* Query(IUnknown* u, REFIID iid, T* p = nullptr) {
+  return u->QueryInterface(iid, reinterpret_cast<void**>(&p)), p;
+}
+// Loads the COM server at path and offers its class clsid to this process
+// alone, until it ends: no registry involved. Null when that fails.
+HMODULE OfferClass(const std::string& path, REFCLSID clsid);
+// run() with a fresh, empty scratch folder as the current folder.
+int InScratchFolder(const char* tag, const std::function<int()>& run);
 
 // Dispatches this thread's messages until done() holds (true) or ms pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000);

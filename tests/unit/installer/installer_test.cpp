@@ -237,16 +237,14 @@ TEST_F(Installer, ProbeAcceptsOnlyAStringNamingAnExistingFile) {
   file += std::string(259 - file.size(), 'n');
   vt::WriteFileBytes(file, "MZ");
   // {type, value, registered}: 259 characters and the terminator fill the buffer.
-  for (const auto& r : {std::make_tuple(REG_SZ, file + '\0', 1),
-                        {REG_EXPAND_SZ, file + '\0', 1},
-                        {REG_SZ, m_dir / "gone.ocx" + '\0', 0},
-                        {REG_BINARY, file + '\0', 0},
-                        {REG_DWORD, std::string(4, '\1'), 0},
-                        {REG_SZ, std::string(1, '\0'), 0},
-                        {REG_SZ, file + "n", 0},
-                        {REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
-    SetServer(std::get<0>(r), std::get<1>(r));
-    EXPECT_EQ(std::get<2>(r), IsControlRegistered()) << std::get<1>(r).size();
+  using R = std::tuple<DWORD, std::string, int>;  // a folder is no file
+  for (auto [type, value, registered] :
+       {R(REG_SZ, file + '\0', 1), R(REG_EXPAND_SZ, file + '\0', 1), R(REG_SZ, m_dir / "gone.ocx" + '\0', 0),
+        R(REG_SZ, m_dir.path() + '\0', 0), R(REG_BINARY, file + '\0', 0), R(REG_DWORD, std::string(4, '\1'), 0),
+        R(REG_SZ, std::string(1, '\0'), 0), R(REG_SZ, file + "n", 0),
+        R(REG_SZ, file + std::string(40, 'x') + '\0', 0)}) {
+    SetServer(type, value);
+    EXPECT_EQ(registered, IsControlRegistered()) << value;
   }
   // A key naming a file elsewhere that is gone: installed into the system
   // directory, the other place untouched.

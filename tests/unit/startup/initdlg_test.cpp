@@ -77,53 +77,31 @@ std::vector<DWORD> Face(HWND button, UINT id = 0) {
 
 const int kSkinButtons[5] = {IDC_DELETE, IDC_OK, IDC_LEAVE, IDC_REGISTER, IDC_UNREGISTER};
 
-// What each stored language shows: labels, language buttons, the checked
-// one, and the strips of the five skin buttons.
+// What each stored language shows: the texts of the labels and the language
+// buttons, the checked one (Simplified, English, Traditional: 0 to 2), and the
+// strips of the five skin buttons. The last: an unknown language keeps the
+// template's texts, checks nothing and gives the buttons no strip.
 struct Language {
-  int lang;
-  const wchar_t *address, *port, *simplified, *english, *traditional;
+  const wchar_t* texts;
   int checked;
   UINT strips[5];
 };
 const Language kLanguages[] = {
-    {0,
-     L"IP Address:",
-     L"Port:",
-     L"Simplified(简体中文)",
-     L"English(英语)",
-     L"Traditional(繁體中文)",
-     IDC_RADIO_ENGLISH,
-     {156, 159, 162, 165, 169}},
-    {1,
-     L"IP地址:",
-     L"端口:",
-     L"简体中文(Simplified)",
-     L"英语(English)",
-     L"繁体中文(Traditional)",
-     IDC_RADIO_SIMPLIFIED,
-     {158, 160, 163, 168, 171}},
-    {2,
-     L"IP地址:",
-     L"端口:",
-     L"簡體中文(Simplified)",
-     L"英語(English)",
-     L"繁體中文(Traditional)",
-     IDC_RADIO_TRADITIONAL,
-     {157, 161, 164, 167, 170}},
-    // An unknown language keeps the template's texts, checks nothing and
-    // gives the buttons no strip.
-    {7, L"IP Address:", L"Port:", L"简体中文", L"English", L"繁体中文", 0, {}},
-};
+    {L"IP Address:|Port:|Simplified(简体中文)|English(英语)|Traditional(繁體中文)", 1, {156, 159, 162, 165, 169}},
+    {L"IP地址:|端口:|简体中文(Simplified)|英语(English)|繁体中文(Traditional)", 0, {158, 160, 163, 168, 171}},
+    {L"IP地址:|端口:|簡體中文(Simplified)|英語(English)|繁體中文(Traditional)", 2, {157, 161, 164, 167, 170}},
+    {L"IP Address:|Port:|简体中文|English|繁体中文", -1, {}}};
+const int kLanguageIds[] = {0, 1, 2, 7};
 
 void ExpectLanguage(ScriptedDlg& d, const Language& l) {
-  SCOPED_TRACE(::testing::Message() << "language " << l.lang);
-  EXPECT_EQ(l.address, d.Text(IDC_LABEL_ADDRESS));
-  EXPECT_EQ(l.port, d.Text(IDC_LABEL_PORT));
-  EXPECT_EQ(l.simplified, d.Text(IDC_RADIO_SIMPLIFIED));
-  EXPECT_EQ(l.english, d.Text(IDC_RADIO_ENGLISH));
-  EXPECT_EQ(l.traditional, d.Text(IDC_RADIO_TRADITIONAL));
-  for (int id : {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL})
-    EXPECT_EQ(id == l.checked, ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED) << id;
+  SCOPED_TRACE(::testing::Message() << "language " << &l - kLanguages);
+  const int radios[3] = {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL};
+  std::wstring texts = d.Text(IDC_LABEL_ADDRESS) + L"|" + d.Text(IDC_LABEL_PORT);
+  for (int i = 0; i < 3; ++i) {
+    texts += L"|" + d.Text(radios[i]);
+    EXPECT_EQ(i == l.checked, ::IsDlgButtonChecked(d.m_hWnd, radios[i]) == BST_CHECKED) << radios[i];
+  }
+  EXPECT_EQ(l.texts, texts);
   for (int i = 0; i < 5; ++i)
     EXPECT_TRUE(Face(::GetDlgItem(d.m_hWnd, kSkinButtons[i])) == Face(nullptr, l.strips[i]))
         << "button " << kSkinButtons[i] << " strip " << l.strips[i];
@@ -143,7 +121,7 @@ class InitDlgTest : public ::testing::Test {
     ASSERT_EQ(1, IsControlRegistered());
     SetMessageBoxScript([this](const MessageBoxCall& call) {
       boxes.push_back(call.text);
-      return IDOK;
+      return asked = call, call.type == MB_YESNO ? IDYES : IDOK;
     });
   }
   void TearDown() override {
@@ -163,6 +141,7 @@ class InitDlgTest : public ::testing::Test {
   char oldDir_[MAX_PATH] = "";
   HKEY classes_ = nullptr;
   std::vector<std::string> boxes;
+  MessageBoxCall asked{};  // the last box
 };
 
 }  // namespace
@@ -175,10 +154,7 @@ TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
     const Language& l = kLanguages[row < 0 ? 0 : row];
     SCOPED_TRACE(row);
     ScriptedDlg dlg;
-    if (row < 0)
-      ::DeleteFileA(Ini().c_str());
-    else
-      WriteLang(l.lang);
+    row < 0 ? (void)::DeleteFileA(Ini().c_str()) : WriteLang(kLanguageIds[row]);
     dlg.steps = {[&] {
                    ExpectLanguage(dlg, l);
                    EXPECT_TRUE(dlg.FocusInList());
@@ -199,37 +175,23 @@ TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
 TEST_F(InitDlgTest, LanguageChoicesAndArrowKeys) {
   WriteLang(0);
   ScriptedDlg dlg;
-  struct Row {
-    int focus;  // 0: click `to` instead of pressing a key
-    UINT key;
-    int to;  // the language chosen, -1 for none
-  } rows[] = {{0, 0, 2},
-              {0, 0, 1},
-              {0, 0, 1},
-              {IDC_RADIO_SIMPLIFIED, VK_DOWN, 0},
-              {IDC_RADIO_ENGLISH, VK_RIGHT, 2},
-              {IDC_RADIO_TRADITIONAL, VK_DOWN, -1},
-              {IDC_RADIO_TRADITIONAL, VK_UP, 0},
-              {IDC_RADIO_ENGLISH, VK_LEFT, 1},
-              {IDC_RADIO_SIMPLIFIED, VK_UP, -1},
-              {IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0}};
+  // {the button with the focus (0: click the button of `to`), the key, the language chosen (-1: none)}
+  using Row = std::tuple<int, UINT, int>;
   const int button[3] = {IDC_RADIO_ENGLISH, IDC_RADIO_SIMPLIFIED, IDC_RADIO_TRADITIONAL};
   int shown = 0;
-  for (const Row& r : rows) {
-    dlg.steps.push_back([&, r] {
+  for (auto [focus, key, to] : {Row(0, 0, 2), Row(0, 0, 1), Row(0, 0, 1), Row(IDC_RADIO_SIMPLIFIED, VK_DOWN, 0),
+                                Row(IDC_RADIO_ENGLISH, VK_RIGHT, 2), Row(IDC_RADIO_TRADITIONAL, VK_DOWN, -1),
+                                Row(IDC_RADIO_TRADITIONAL, VK_UP, 0), Row(IDC_RADIO_ENGLISH, VK_LEFT, 1),
+                                Row(IDC_RADIO_SIMPLIFIED, VK_UP, -1), Row(IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0)}) {
+    const int f = focus, k = key, t = to;  // (a lambda takes no structured binding)
+    dlg.steps.push_back([&, f, k, t] {
       WriteLang(9);  // so that every write shows
-      if (r.focus) {
-        ::SetFocus(::GetDlgItem(dlg.m_hWnd, r.focus));
-        dlg.Key(r.key);
-      } else {
-        dlg.Click(button[r.to]);
-      }
+      f ? (void)::SetFocus(::GetDlgItem(dlg.m_hWnd, f)), dlg.Key(k) : dlg.Click(button[t]);
     });
-    dlg.steps.push_back([&, r] {
-      SCOPED_TRACE(::testing::Message() << "from " << r.focus << " key " << r.key << " to " << r.to);
-      EXPECT_EQ(r.to < 0 ? 9 : r.to, Lang());
-      if (r.to >= 0) shown = r.to;
-      ExpectLanguage(dlg, kLanguages[shown]);
+    dlg.steps.push_back([&, f, k, t] {
+      SCOPED_TRACE(::testing::Message() << "from " << f << " key " << k << " to " << t);
+      EXPECT_EQ(t < 0 ? 9 : t, Lang());
+      ExpectLanguage(dlg, kLanguages[shown = t < 0 ? shown : t]);
     });
   }
   dlg.steps.push_back([&] { dlg.Click(IDC_LEAVE); });
@@ -282,4 +244,28 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   EXPECT_EQ(IDOK, Run(dlg));
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(81, static_cast<int>(::GetPrivateProfileIntA("VELO_KEYWORDS", "PORT00", 0, Ini().c_str())));
+}
+
+// The list's selection change shows the chosen entry's port; the Delete
+// button asks first (Yes and No, no icon, owned by the dialog) and takes
+// the selected entry away.
+TEST_F(InitDlgTest, SelectionShowsItsPortAndDeleteAsksFirst) {
+  vt::WriteFileBytes(Ini(),
+                     "[VELO_KEYWORDS]\r\nCOUNT=2\r\nIP00=10.0.0.1\r\nPORT00=8000\r\nIP01=10.0.0.2\r\nPORT01=90\r\n");
+  ScriptedDlg dlg;
+  dlg.steps = {[&] { ::SetFocus(::GetWindow(dlg.m_comboAddress.m_hWnd, GW_CHILD)), dlg.Key(VK_DOWN); },
+               [&] {
+                 EXPECT_EQ(L"10.0.0.2 90", dlg.Text(IDC_ADDRESS_LIST) + L" " + dlg.Text(IDC_PORT));
+                 dlg.Click(IDC_DELETE);
+               },
+               [&] {
+                 EXPECT_EQ("sure delete?|delete|4",
+                           asked.text + "|" + asked.caption + "|" + std::to_string(asked.type));
+                 EXPECT_EQ(dlg.m_hWnd, asked.hOwner);
+                 EXPECT_EQ(L"10.0.0.1 8000 1", dlg.Text(IDC_ADDRESS_LIST) + L" " + dlg.Text(IDC_PORT) + L" " +
+                                                   std::to_wstring(dlg.m_comboAddress.GetCount()));
+                 dlg.Click(IDC_LEAVE);
+               }};
+  EXPECT_EQ(IDCANCEL, Run(dlg));
+  EXPECT_TRUE(dlg.steps.empty());
 }
