@@ -85,6 +85,30 @@ int InScratchFolder(const char* tag, const std::function<int()>& run) {
   return result;
 }
 
+Canvas::Canvas(int w, int h) : m_w(w), m_h(h), m_dc(::CreateCompatibleDC(nullptr)) {
+  BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+  m_old = ::SelectObject(m_dc, ::CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_px), 0, 0));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) m_px[y * w + x] = before(x, y);
+}
+
+Canvas::~Canvas() { ::DeleteObject(::SelectObject(m_dc, m_old)), ::DeleteDC(m_dc); }
+
+std::vector<uint32_t> Canvas::Pixels() const {
+  ::GdiFlush();
+  std::vector<uint32_t> px(m_px, m_px + m_w * m_h);
+  for (uint32_t& p : px) p &= 0xFFFFFF;
+  return px;
+}
+
+int Canvas::Wrong(const std::function<uint32_t(int, int)>& want) const {
+  const std::vector<uint32_t> px = Pixels();
+  int n = 0;
+  for (int y = 0; y < m_h; ++y)
+    for (int x = 0; x < m_w; ++x) n += px[y * m_w + x] != want(x, y);
+  return n;
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   const ULONGLONG deadline = GetTickCount64() + ms;
   for (;;) {

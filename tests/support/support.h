@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vt {
 
@@ -51,6 +53,28 @@ T* Query(IUnknown* u, REFIID iid, T* p = nullptr) {
 HMODULE OfferClass(const std::string& path, REFCLSID clsid);
 // run() with a fresh, empty scratch folder as the current folder.
 int InScratchFolder(const char* tag, const std::function<int()>& run);
+
+// A memory DC on a top-down 32-bit DIB section of w x h, to read back what
+// GDI draws. It starts with a pattern in which neighbouring pixels differ,
+// so a shifted copy shows. Pixels are 0x00RRGGBB.
+class Canvas {
+ public:
+  Canvas(int w, int h);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  HDC dc() const { return m_dc; }
+  uint32_t before(int x, int y) const { return ((y * m_w + x) * 2654435761u) & 0xFFFFFF; }
+  // What it holds now; how many pixels differ from want(x, y).
+  std::vector<uint32_t> Pixels() const;
+  int Wrong(const std::function<uint32_t(int, int)>& want) const;
+
+ private:
+  int m_w, m_h;
+  HDC m_dc;
+  uint32_t* m_px = nullptr;
+  HGDIOBJ m_old = nullptr;
+};
 
 // Dispatches this thread's messages until done() holds (true) or ms pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000);

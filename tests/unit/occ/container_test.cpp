@@ -23,11 +23,12 @@ struct Container : ::testing::Test {
   std::vector<MessageBoxCall> boxes;
 };
 using StepDialog = TStepDialog<CDialog>;
-SIZEL Extent(HWND control) {
-  IOleObject* ole = nullptr;
-  SIZEL size{};
-  COleControlSite::FromWindow(control)->GetControlUnknown()->QueryInterface(IID_IOleObject,
-                                                                            reinterpret_cast<void**>(&ole));
+// The control in window h, with a reference for the caller.
+IOleObject* Ole(HWND h) {
+  return vt::Query<IOleObject>(COleControlSite::FromWindow(h)->GetControlUnknown(), IID_IOleObject);
+}
+SIZEL Extent(HWND control, SIZEL size = {}) {
+  IOleObject* ole = Ole(control);
   return ole->GetExtent(DVASPECT_CONTENT, &size), ole->Release(), size;
 }
 
@@ -51,11 +52,11 @@ struct KeyTaker : IOleInPlaceActiveObject {
 
 // An ambient property of the site as text, or the failure's code.
 std::wstring Ambient(IOleClientSite* site, DISPID id, WORD flags = DISPATCH_PROPERTYGET) {
-  IDispatch* d = nullptr;
+  IDispatch* d = vt::Query<IDispatch>(site, IID_IDispatch);
   VARIANT r{};
   DISPPARAMS none{};
-  HRESULT hr = site->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
-  if (SUCCEEDED(hr)) hr = d->Invoke(id, IID_NULL, 0, flags, &none, &r, nullptr, nullptr), d->Release();
+  HRESULT hr = d ? d->Invoke(id, IID_NULL, 0, flags, &none, &r, nullptr, nullptr) : E_NOINTERFACE;
+  if (d) d->Release();
   if (SUCCEEDED(hr)) hr = VariantChangeType(&r, &r, 0, VT_BSTR);
   const std::wstring text = FAILED(hr) ? std::to_wstring(hr) : r.bstrVal;
   return VariantClear(&r), text;
@@ -85,9 +86,7 @@ TEST_F(Container, MakesTemplateItemsInPlaceWithTheirStateIdsAndOrderAndPassesDec
       EXPECT_EQ(MulDiv(r.bottom - r.top, 2540, GetDeviceCaps(dc, LOGPIXELSY)), Extent(fresh).cy);
       ReleaseDC(nullptr, dc);
       // The site answers the ambient properties; unknown ones and puts are refused.
-      IOleObject* ole = nullptr;
-      COleControlSite::FromWindow(saved)->GetControlUnknown()->QueryInterface(IID_IOleObject,
-                                                                              reinterpret_cast<void**>(&ole));
+      IOleObject* ole = Ole(saved);
       ASSERT_EQ(S_OK, (ole->GetClientSite(&site), ole->Release(), site ? S_OK : E_FAIL));
       using A = std::pair<DISPID, std::wstring>;
       for (const A& a :
@@ -102,11 +101,10 @@ TEST_F(Container, MakesTemplateItemsInPlaceWithTheirStateIdsAndOrderAndPassesDec
       EXPECT_EQ(std::to_wstring(DISP_E_MEMBERNOTFOUND), Ambient(site, DISPID_AMBIENT_USERMODE, DISPATCH_PROPERTYPUT));
       // Keys in the control go first to its active object; a declined key goes
       // on to the dialog (Escape ends it), a taken one stops there.
-      IOleInPlaceSite* inPlace = nullptr;
+      IOleInPlaceSite* inPlace = vt::Query<IOleInPlaceSite>(site, IID_IOleInPlaceSite);
       IOleInPlaceFrame* frame = nullptr;
       IOleInPlaceUIWindow* doc = nullptr;
       RECT pos, clip;
-      site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace));
       ASSERT_EQ(S_OK, inPlace->GetWindowContext(&frame, &doc, &pos, &clip, nullptr));
       frame->SetActiveObject(&taker, nullptr), frame->Release(), inPlace->Release();
       taker.take = escape == 2 ? VK_ESCAPE : 0;

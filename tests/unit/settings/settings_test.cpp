@@ -1,7 +1,7 @@
 // The settings file through the real profile and file functions, each test in
 // a fresh folder of its own (the file's path is relative), with scripted
-// message boxes and a real dialog holding the address list, the port box and
-// the Delete button (settings_test.rc).
+// message boxes and the start-up dialog's template holding the address list,
+// the port box and the Delete button (without the dialog's code).
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +41,13 @@ INT_PTR CALLBACK PlainProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 // The start-up dialog's three controls, its list loaded from the file.
 struct Dialog : CDialog {
   Dialog() : CDialog(0) {
-    Attach(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100), nullptr, PlainProc, 0));
+    Attach(::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INIT), nullptr, PlainProc, 0));
     list.Attach(GetDlgItem(IDC_ADDRESS_LIST));
     LoadAddressList(list, GetDlgItem(IDC_PORT));
   }
   ~Dialog() override { list.Detach(), ::DestroyWindow(Detach()); }
-  // OK on this dialog; oks counts the times it would end the dialog.
-  void Save() { oks += SaveLoginAddress(list, GetDlgItem(IDC_PORT)) == FlowEnd::kEndWithOk; }
+  // OK on this dialog; true when it would end the dialog.
+  bool Save() { return SaveLoginAddress(list, GetDlgItem(IDC_PORT)) == FlowEnd::kEndWithOk; }
   // "[entry][entry] <selection> '<edit field>' <port box>"
   std::string View() const {
     std::string s;
@@ -55,7 +55,6 @@ struct Dialog : CDialog {
     return s + " " + std::to_string(list.GetCurSel()) + " '" + list.GetWindowText() + "' " + GetDlgItemText(IDC_PORT);
   }
   CComboBox list;
-  int oks = 0;
 };
 
 class Settings : public ::testing::Test {
@@ -83,8 +82,7 @@ class Settings : public ::testing::Test {
     Dialog& d = Open();
     d.list.SetWindowText(address.c_str());
     d.SetDlgItemText(IDC_PORT, port.c_str());
-    d.Save();
-    return d.oks == 1;
+    return d.Save();
   }
   void Delete(Dialog& d, int answer = IDYES) {
     m_answer = answer;
@@ -125,15 +123,13 @@ TEST_F(Settings, WorkedExample) {
   EXPECT_EQ(kTwo, File());
   Delete(d);
   EXPECT_EQ(Strings({"sure delete?", "sure delete?"}), Shown());
-  EXPECT_EQ(kDefaults + kBook + "COUNT=1\r\nINDEX=1\r\nIP01=10.0.0.7\r\nPORT01=34567\r\n[LOGIN_ADDRESS]\r\n" +
-                "IP=10.0.0.7\r\n",
-            File());
+  EXPECT_EQ(File(), kDefaults + kBook + "COUNT=1\r\nINDEX=1\r\nIP01=10.0.0.7\r\nPORT01=34567\r\n[LOGIN_ADDRESS]\r\n" +
+                        "IP=10.0.0.7\r\n");
   EXPECT_EQ("[10.0.0.7] 0 '10.0.0.7' 34567", d.View());
   // The next new address fills the gap, at the end of the section.
   EXPECT_TRUE(Ok("172.16.0.5", "8000"));
-  EXPECT_EQ(kDefaults + kBook + "COUNT=2\r\nINDEX=0\r\nIP01=10.0.0.7\r\nPORT01=34567\r\nIP00=172.16.0.5\r\n" +
-                "PORT00=8000\r\n[LOGIN_ADDRESS]\r\nIP=172.16.0.5\r\n",
-            File());
+  EXPECT_EQ(File(), kDefaults + kBook + "COUNT=2\r\nINDEX=0\r\nIP01=10.0.0.7\r\nPORT01=34567\r\nIP00=172.16.0.5\r\n" +
+                        "PORT00=8000\r\n[LOGIN_ADDRESS]\r\nIP=172.16.0.5\r\n");
   EXPECT_EQ(Strings{}, Shown());
 }
 
@@ -206,9 +202,8 @@ TEST_F(Settings, FreeSlotsAndAFullBook) {
   Put(kBook + "COUNT=2\r\nIP00=a\r\nPORT00=abc\r\nIP02=c\r\nPORT02=3\r\nINDEX=2\r\n");
   EXPECT_TRUE(Ok("x", "1"));
   EXPECT_TRUE(Ok("y", "2"));
-  EXPECT_EQ(kBook + "COUNT=4\r\nIP00=x\r\nPORT00=1\r\nIP02=c\r\nPORT02=3\r\nINDEX=1\r\nIP01=y\r\nPORT01=2\r\n" +
-                "[LOGIN_ADDRESS]\r\nIP=y\r\n",
-            File());
+  EXPECT_EQ(File(), kBook + "COUNT=4\r\nIP00=x\r\nPORT00=1\r\nIP02=c\r\nPORT02=3\r\nINDEX=1\r\nIP01=y\r\nPORT01=2\r\n" +
+                        "[LOGIN_ADDRESS]\r\nIP=y\r\n");
   Put(kBook + "COUNT=9\r\nIP98=e\r\nPORT98=98\r\nINDEX=98\r\n");
   EXPECT_EQ("[e] 0 'e' 98", Open().View());
   Put(kBook + "COUNT=0\r\nIP00=a\r\nPORT00=1\r\n");
@@ -231,9 +226,9 @@ TEST_F(Settings, WhatOkStores) {
   EXPECT_TRUE(Ok("10.7.0.1", "1"));
   EXPECT_TRUE(Ok("  10.7.0.1 ", "08000"));
   EXPECT_TRUE(Ok(std::string(199, 'a'), "65535"));
-  EXPECT_EQ(kDefaults + kBook + "COUNT=2\r\nIP00=10.7.0.1\r\nPORT00=08000\r\nINDEX=1\r\nIP01=" + std::string(199, 'a') +
-                "\r\nPORT01=65535\r\n[LOGIN_ADDRESS]\r\nIP=" + std::string(199, 'a') + "\r\n",
-            File());
+  EXPECT_EQ(File(), kDefaults + kBook +
+                        "COUNT=2\r\nIP00=10.7.0.1\r\nPORT00=08000\r\nINDEX=1\r\nIP01=" + std::string(199, 'a') +
+                        "\r\nPORT01=65535\r\n[LOGIN_ADDRESS]\r\nIP=" + std::string(199, 'a') + "\r\n");
   EXPECT_EQ(Strings{}, Shown());
 }
 
@@ -266,9 +261,8 @@ TEST_F(Settings, OnlyTheExactEntryOfTheBookIsKnown) {
   Put(other + kBook + "COUNT=1\r\nIP03=10.0.0.3\r\nPORT03=3\r\nINDEX=3\r\n");
   EXPECT_EQ(DeleteResult::kNotFound, DeleteAddressLines("10.0.0.9"));
   EXPECT_TRUE(Ok("10.0.0.9", "2"));
-  EXPECT_EQ(other + kBook + "COUNT=2\r\nIP03=10.0.0.3\r\nPORT03=3\r\nINDEX=0\r\nIP00=10.0.0.9\r\nPORT00=2\r\n" +
-                "[LOGIN_ADDRESS]\r\nIP=10.0.0.9\r\n",
-            File());
+  EXPECT_EQ(File(), other + kBook + "COUNT=2\r\nIP03=10.0.0.3\r\nPORT03=3\r\nINDEX=0\r\nIP00=10.0.0.9\r\nPORT00=2\r\n" +
+                        "[LOGIN_ADDRESS]\r\nIP=10.0.0.9\r\n");
 }
 
 TEST_F(Settings, DeleteEdges) {
@@ -295,9 +289,8 @@ TEST_F(Settings, DeleteEdges) {
     EXPECT_EQ(view, f.View());
     EXPECT_EQ(text, File());
   }
-  EXPECT_EQ(
-      Strings({"sure delete?", "sure delete?", "not find", "sure delete?", "not find", "sure delete?", "not find"}),
-      Shown());
+  EXPECT_EQ(Shown(), Strings({"sure delete?", "sure delete?", "not find", "sure delete?", "not find", "sure delete?",
+                              "not find"}));
 }
 
 // ---- a Delete never loses the book -----------------------------------------

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,63 +15,32 @@
 #include "framework/msgbox.h"
 #include "installer/installer.h"
 #include "res/resource.h"
+#include "tests/support/step_dialog.h"
 #include "tests/support/support.h"
 
 namespace {
 
-class ScriptedDlg : public CInitDlg {
- public:
-  std::deque<std::function<void()>> steps;
-
-  BOOL OnInitDialog() override {
-    BOOL r = CInitDlg::OnInitDialog();
-    PostMessage(WM_APP);
-    return r;
-  }
-  BEGIN_MSG_MAP(ScriptedDlg)
-  MESSAGE_HANDLER(WM_APP, OnStep)
-  CHAIN_MSG_MAP(CInitDlg)
-  END_MSG_MAP()
-  LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (steps.empty()) return EndDialog(-2), 0;  // the script ran out and nothing ended the dialog
-    std::function<void()> step = steps.front();
-    steps.pop_front();
-    step();
-    return PostMessage(WM_APP), 0;
-  }
+// The dialog's steps are functions of it: [&](auto&) { ... }.
+struct ScriptedDlg : TStepDialog<CInitDlg> {
   // A key pressed on the window with the focus; the modal loop gets it
   // before the next step.
   void Key(UINT vk) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, vk, 0); }
   void Click(int id) { ::SendMessageA(::GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
-  std::wstring Text(int id) {
-    wchar_t buf[128] = L"";
-    ::GetDlgItemTextW(m_hWnd, id, buf, 128);
-    return buf;
+  std::wstring Text(int id, std::wstring buf = std::wstring(128, L'\0')) {
+    return buf.resize(::GetDlgItemTextW(m_hWnd, id, &buf[0], 128)), buf;
   }
   bool FocusInList() const { return ::GetParent(::GetFocus()) == m_comboAddress.m_hWnd; }
 };
 
 // What the button paints when asked (WM_PRINTCLIENT brings WM_DRAWITEM), or
 // what frame 0 of strip id gives, on the same background.
-std::vector<DWORD> Face(HWND button, UINT id = 0) {
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -24, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  DWORD* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-  CDC dc;
-  dc.CreateCompatibleDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, bmp);
-  if (button) {
-    ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
-  } else {
-    CBitmapStrip strip;
-    strip.Load(id);
-    strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
-  }
-  ::GdiFlush();
-  std::vector<DWORD> px(bits, bits + 80 * 24);
-  ::DeleteObject(::SelectObject(dc, old));
-  return px;
+std::vector<uint32_t> Face(HWND button, UINT id = 0) {
+  vt::Canvas c(80, 24);
+  CDC dc(c.dc());
+  CBitmapStrip strip;
+  if (button) ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(c.dc()), PRF_CLIENT);
+  if (!button && strip.Load(id)) strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
+  return c.Pixels();
 }
 
 const int kSkinButtons[5] = {IDC_DELETE, IDC_OK, IDC_LEAVE, IDC_REGISTER, IDC_UNREGISTER};
@@ -155,14 +123,14 @@ TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
     SCOPED_TRACE(row);
     ScriptedDlg dlg;
     row < 0 ? (void)::DeleteFileA(Ini().c_str()) : WriteLang(kLanguageIds[row]);
-    dlg.steps = {[&] {
+    dlg.steps = {[&](auto&) {
                    ExpectLanguage(dlg, l);
                    EXPECT_TRUE(dlg.FocusInList());
                    for (int id : {IDC_REGISTER, IDC_UNREGISTER, IDC_TEST})
                      EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, id))) << id;
                    dlg.Key(VK_ESCAPE);
                  },
-                 [] { ADD_FAILURE() << "Escape left the dialog open"; }};
+                 [](auto&) { ADD_FAILURE() << "Escape left the dialog open"; }};
     EXPECT_EQ(IDCANCEL, Run(dlg));
     EXPECT_EQ(row < 0 ? std::vector<std::string>{"CreateFile"} : std::vector<std::string>{}, boxes);
   }
@@ -184,19 +152,19 @@ TEST_F(InitDlgTest, LanguageChoicesAndArrowKeys) {
                                 Row(IDC_RADIO_TRADITIONAL, VK_UP, 0), Row(IDC_RADIO_ENGLISH, VK_LEFT, 1),
                                 Row(IDC_RADIO_SIMPLIFIED, VK_UP, -1), Row(IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0)}) {
     const int f = focus, k = key, t = to;  // (a lambda takes no structured binding)
-    dlg.steps.push_back([&, f, k, t] {
+    dlg.steps.push_back([&, f, k, t](auto&) {
       WriteLang(9);  // so that every write shows
       f ? (void)::SetFocus(::GetDlgItem(dlg.m_hWnd, f)), dlg.Key(k) : dlg.Click(button[t]);
     });
-    dlg.steps.push_back([&, f, k, t] {
+    dlg.steps.push_back([&, f, k, t](auto&) {
       SCOPED_TRACE(::testing::Message() << "from " << f << " key " << k << " to " << t);
       EXPECT_EQ(t < 0 ? 9 : t, Lang());
       ExpectLanguage(dlg, kLanguages[shown = t < 0 ? shown : t]);
     });
   }
-  dlg.steps.push_back([&] { dlg.Click(IDC_LEAVE); });
+  dlg.steps.push_back([&](auto&) { dlg.Click(IDC_LEAVE); });
   EXPECT_EQ(IDCANCEL, Run(dlg));
-  EXPECT_TRUE(dlg.steps.empty());
+  EXPECT_TRUE(dlg.Done());
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -209,7 +177,7 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   ScriptedDlg dlg;
   std::string file;
   auto expectStep = [&](int focus, UINT key, const char* address, const char* port, std::function<void()> check) {
-    dlg.steps.push_back([=, &file, &dlg] {
+    dlg.steps.push_back([=, &file, &dlg](auto&) {
       file = vt::ReadFileBytes(Ini());
       boxes.clear();
       ::SetWindowTextA(dlg.m_comboAddress.m_hWnd, address);
@@ -223,7 +191,7 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
       else
         dlg.Click(IDC_OK);
     });
-    dlg.steps.push_back(check);
+    dlg.steps.push_back([check](auto&) { check(); });
   };
   auto refused = [&](const char* message) {
     return [&, message] {
@@ -253,12 +221,12 @@ TEST_F(InitDlgTest, SelectionShowsItsPortAndDeleteAsksFirst) {
   vt::WriteFileBytes(Ini(),
                      "[VELO_KEYWORDS]\r\nCOUNT=2\r\nIP00=10.0.0.1\r\nPORT00=8000\r\nIP01=10.0.0.2\r\nPORT01=90\r\n");
   ScriptedDlg dlg;
-  dlg.steps = {[&] { ::SetFocus(::GetWindow(dlg.m_comboAddress.m_hWnd, GW_CHILD)), dlg.Key(VK_DOWN); },
-               [&] {
+  dlg.steps = {[&](auto&) { ::SetFocus(::GetWindow(dlg.m_comboAddress.m_hWnd, GW_CHILD)), dlg.Key(VK_DOWN); },
+               [&](auto&) {
                  EXPECT_EQ(L"10.0.0.2 90", dlg.Text(IDC_ADDRESS_LIST) + L" " + dlg.Text(IDC_PORT));
                  dlg.Click(IDC_DELETE);
                },
-               [&] {
+               [&](auto&) {
                  EXPECT_EQ("sure delete?|delete|4",
                            asked.text + "|" + asked.caption + "|" + std::to_string(asked.type));
                  EXPECT_EQ(dlg.m_hWnd, asked.hOwner);
@@ -267,5 +235,5 @@ TEST_F(InitDlgTest, SelectionShowsItsPortAndDeleteAsksFirst) {
                  dlg.Click(IDC_LEAVE);
                }};
   EXPECT_EQ(IDCANCEL, Run(dlg));
-  EXPECT_TRUE(dlg.steps.empty());
+  EXPECT_TRUE(dlg.Done());
 }

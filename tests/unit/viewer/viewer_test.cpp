@@ -92,21 +92,11 @@ TEST_F(ViewerTest, OpensWithItsMenuTheControlInPlaceAndTheLanguageWindowsHidden)
 void CheckFrame(CViewerDlg& v) {
   RECT c, r = RectInParent(v.m_dvrOcx.m_hWnd);
   v.GetClientRect(&c);
-  HDC mem = CreateCompatibleDC(nullptr);
-  BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), c.right, -c.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-  DWORD* px = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&px), nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  std::fill(px, px + c.right * c.bottom, 0x010203u);
-  v.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem));
-  GdiFlush();
-  int wrong = 0;
-  for (LONG y = 0; y < c.bottom; ++y)
-    for (LONG x = 0; x < c.right; ++x)
-      wrong += (px[y * c.right + x] & 0xFFFFFF) !=
-               (x >= r.left && x < r.right && y >= r.top && y < r.bottom ? 0x010203u : 0xC8C8C8u);
-  EXPECT_EQ(0, wrong);
-  SelectObject(mem, old), DeleteObject(bmp), DeleteDC(mem);
+  vt::Canvas canvas(c.right, c.bottom);
+  v.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()));
+  EXPECT_EQ(0, canvas.Wrong([&](int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom ? canvas.before(x, y) : 0xC8C8C8u;
+  }));
 }
 
 std::vector<MSG> g_pressed;
