@@ -2,20 +2,8 @@
 
 namespace vt {
 
-TempDir::TempDir(const char* tag) {
-  static int s_counter = 0;
-  char base[MAX_PATH] = "";
-  GetTempPathA(MAX_PATH, base);
-  char name[96];
-  wsprintfA(name, "%s_%lu_%d", tag, GetCurrentProcessId(), ++s_counter);
-  m_path = std::string(base) + name;
-  RemoveTree(m_path);  // left over from an earlier process of the same id
-  CreateDirectoryA(m_path.c_str(), nullptr);
-}
-
-TempDir::~TempDir() { RemoveTree(m_path); }
-
-void RemoveTree(const std::string& dir) {
+// dir and everything in it, read-only files too.
+static void RemoveTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
   if (h != INVALID_HANDLE_VALUE) {
@@ -35,8 +23,20 @@ void RemoveTree(const std::string& dir) {
   RemoveDirectoryA(dir.c_str());
 }
 
-std::string ReadFileBytes(const std::string& path, bool* ok) {
-  if (ok) *ok = false;
+TempDir::TempDir(const char* tag) {
+  static int s_counter = 0;
+  char base[MAX_PATH] = "";
+  GetTempPathA(MAX_PATH, base);
+  char name[96];
+  wsprintfA(name, "%s_%lu_%d", tag, GetCurrentProcessId(), ++s_counter);
+  m_path = std::string(base) + name;
+  RemoveTree(m_path);  // left over from an earlier process of the same id
+  CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(m_path); }
+
+std::string ReadFileBytes(const std::string& path) {
   HANDLE h =
       CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {};
@@ -45,7 +45,6 @@ std::string ReadFileBytes(const std::string& path, bool* ok) {
   DWORD got = 0;
   while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) bytes.append(buf, got);
   CloseHandle(h);
-  if (ok) *ok = true;
   return bytes;
 }
 
@@ -59,12 +58,6 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ProgramFolder() {
-  char exe[MAX_PATH * 2] = "";
-  std::string path(exe, ::GetModuleFileNameA(nullptr, exe, sizeof(exe)));
-  return path.substr(0, path.find_last_of("\\/") + 1);
-}
 
 HMODULE OfferClass(const std::string& path, REFCLSID clsid) {
   HMODULE m = ::LoadLibraryA(path.c_str());

@@ -1,5 +1,6 @@
 // The helpers every Windows test program shares: scratch folders, whole
-// files, waiting on a condition while the thread's windows keep working, and
+// files, COM servers offered to this process, a canvas to read back GDI,
+// waiting on a condition while the thread's windows keep working, and
 // starting and ending another program.
 #pragma once
 
@@ -29,14 +30,10 @@ class TempDir {
   std::string m_path;
 };
 
-void RemoveTree(const std::string& dir);
-// The whole file; empty (and *ok false) when it cannot be read.
-std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
+// The whole file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
-
-// The folder this program was started from, with a trailing backslash.
-std::string ProgramFolder();
 
 // The function `name` of module m as type Fn (null when there is none).
 template <typename Fn>

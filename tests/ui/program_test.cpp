@@ -25,23 +25,14 @@ std::string Text(HWND h) {
   return utf8;
 }
 
-// The visible top-level windows of process pid. (A callback of the system
-// is CALLBACK, stdcall on i686: a lambda would convert to a cdecl pointer.)
-struct WindowsOf {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-BOOL CALLBACK AddIfOf(HWND h, LPARAM p) {
-  auto* w = reinterpret_cast<WindowsOf*>(p);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(h, &owner);
-  if (owner == w->pid && IsWindowVisible(h)) w->found.push_back(h);
-  return TRUE;
-}
+// The visible top-level windows of process pid.
 std::vector<HWND> Windows(DWORD pid) {
-  WindowsOf w{pid, {}};
-  EnumWindows(AddIfOf, reinterpret_cast<LPARAM>(&w));
-  return w.found;
+  std::vector<HWND> found;
+  for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    if (GetWindowThreadProcessId(h, &owner) && owner == pid && IsWindowVisible(h)) found.push_back(h);
+  }
+  return found;
 }
 
 // A system message box with an OK button (all the program shows here): its

@@ -55,11 +55,10 @@ std::wstring Ambient(IOleClientSite* site, DISPID id, WORD flags = DISPATCH_PROP
   IDispatch* d = vt::Query<IDispatch>(site, IID_IDispatch);
   VARIANT r{};
   DISPPARAMS none{};
-  HRESULT hr = d ? d->Invoke(id, IID_NULL, 0, flags, &none, &r, nullptr, nullptr) : E_NOINTERFACE;
-  if (d) d->Release();
+  HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &none, &r, nullptr, nullptr);
   if (SUCCEEDED(hr)) hr = VariantChangeType(&r, &r, 0, VT_BSTR);
   const std::wstring text = FAILED(hr) ? std::to_wstring(hr) : r.bstrVal;
-  return VariantClear(&r), text;
+  return d->Release(), VariantClear(&r), text;
 }
 
 TEST_F(Container, MakesTemplateItemsInPlaceWithTheirStateIdsAndOrderAndPassesDeclinedKeysOn) {
@@ -189,6 +188,6 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   OleInitialize(nullptr);
   AfxEnableControlContainer();
-  g_hDvrOcx = vt::OfferClass(vt::ProgramFolder() + VELO_OCC_PAYLOAD_REL "/DvrOcx.ocx", CLSID_DvrOcx);
+  g_hDvrOcx = vt::OfferClass(VELO_PAYLOADS "DvrOcx.ocx", CLSID_DvrOcx);
   return g_hDvrOcx ? vt::InScratchFolder("velo-occ", [] { return RUN_ALL_TESTS(); }) : 2;
 }
