@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(TextToInt(a) == (v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : v), "TextToInt differs from strtoll");
 
   size_t b = 0;  // the first address line, by brute force
-  while (b < t.size() && !(b + a.size() + 7 <= t.size() && LineStart(t, b) && InBook(t, b) && t.compare(b, 2, "IP") == 0 &&
-                           t[b + 4] == '=' && t.compare(b + 5, a.size(), a) == 0 &&
-                           t.compare(b + 5 + a.size(), 2, "\r\n") == 0))
+  while (b < t.size() &&
+         !(b + a.size() + 7 <= t.size() && LineStart(t, b) && InBook(t, b) && t.compare(b, 2, "IP") == 0 &&
+           t[b + 4] == '=' && t.compare(b + 5, a.size(), a) == 0 && t.compare(b + 5 + a.size(), 2, "\r\n") == 0))
     ++b;
   AddressLine line;
   const bool found = FindAddressLine(t, a, &line);
@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // where "PORTnn=" stands, cut up to its LF (or the end).
   const std::string key = PortKey(line.slot) + "=";
   size_t q = 0;
-  while (q < t.size() && !((q < line.begin || q >= line.end) && LineStart(t, q) && InBook(t, q) &&
-                           t.compare(q, key.size(), key) == 0))
+  while (q < t.size() &&
+         !((q < line.begin || q >= line.end) && LineStart(t, q) && InBook(t, q) && t.compare(q, key.size(), key) == 0))
     ++q;
   std::string expected = t;
   const size_t qe = q < t.size() && t.find('\n', q) != std::string::npos ? t.find('\n', q) + 1 : t.size();

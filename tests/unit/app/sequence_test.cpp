@@ -9,7 +9,6 @@ std::vector<std::string> g_log;
 INT_PTR g_initResult = IDOK;
 int g_startups = 0;
 
-struct TestApp : CWinApp { BOOL InitInstance() override { return TRUE; } };
 struct StubInit : CDialog {
   StubInit() : CDialog(IDD_INIT) { g_log.push_back("init+"); }
   ~StubInit() override { g_log.push_back("init-"); }
@@ -31,23 +30,23 @@ int WINAPI FailingStartup(WORD, LPWSADATA) { return ++g_startups, WSAVERNOTSUPPO
 TEST(Sequence, LeavingSocketsFailureAndTheViewerRun) {
   const std::vector<std::string> leave{"init+", "init shown", "init-"};
   const std::vector<std::string> view{"init+", "init shown", "viewer+", "viewer shown", "viewer-", "init-"};
-  struct { INT_PTR initResult; int(WINAPI* startup)(WORD, LPWSADATA); std::vector<std::string> log; int startups;
-           std::string box; } const rows[] = {{IDCANCEL, CountingStartup, leave, 0, ""},
-                    {IDOK, FailingStartup, leave, 1, "Windows 通信端口初始化失败。"},
-                    {IDOK, CountingStartup, view, 1, ""},
-                    {-1, CountingStartup, view, 1, ""}};  // a start-up dialog that could not be made
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.initResult);
-    g_log.clear(), g_startups = 0, g_initResult = row.initResult;
-    std::vector<MessageBoxCall> boxes;
-    SetMessageBoxScript([&](const MessageBoxCall& c) { boxes.push_back(c); return IDOK; });
-    SetSocketStartupForTest(row.startup);
-    TestApp app;
+  // {what the start-up dialog ends with, the sockets start-up, what runs, start-ups, the message}; -1: a
+  // start-up dialog that could not be made.
+  using R = std::tuple<INT_PTR, int(WINAPI*)(WORD, LPWSADATA), std::vector<std::string>, int, std::string>;
+  for (auto [initResult, startup, log, startups, box] :
+       {R(IDCANCEL, CountingStartup, leave, 0, ""), R(IDOK, FailingStartup, leave, 1, "Windows 通信端口初始化失败。"),
+        R(IDOK, CountingStartup, view, 1, ""), R(-1, CountingStartup, view, 1, "")}) {
+    SCOPED_TRACE(initResult);
+    g_log.clear(), g_startups = 0, g_initResult = initResult;
+    std::string boxes;  // their texts
+    SetMessageBoxScript([&](const MessageBoxCall& c) { return boxes += c.text, IDOK; });
+    SetSocketStartupForTest(startup);
+    CWinApp app;
     EXPECT_FALSE((RunStartupSequence<StubInit, StubViewer>(app)));
     SetSocketStartupForTest(nullptr), SetMessageBoxScript(nullptr);
-    EXPECT_EQ(row.log, g_log);
-    EXPECT_EQ(row.startups, g_startups);
-    EXPECT_EQ(row.box, boxes.size() == 1 ? boxes[0].text : std::string(boxes.size(), '?'));  // none: ""
+    EXPECT_EQ(log, g_log);
+    EXPECT_EQ(startups, g_startups);
+    EXPECT_EQ(box, boxes);
     EXPECT_EQ(nullptr, app.m_pMainWnd);  // the viewer object is gone and forgotten
   }
 }

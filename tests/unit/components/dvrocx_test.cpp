@@ -14,18 +14,9 @@
 
 namespace {
 
-template <typename Fn>
-Fn Proc(HMODULE m, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
-}
-std::string Payload(const std::string& file) {
-  char exe[MAX_PATH * 2] = "", full[MAX_PATH * 2] = "";
-  GetModuleFileNameA(nullptr, exe, sizeof(exe));
-  std::string path(exe);
-  GetFullPathNameA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_PAYLOAD_REL "/" + file).c_str(),
-                   sizeof(full), full, nullptr);
-  return full;
-}
+using vt::Proc;
+using vt::Query;
+std::string Payload(const std::string& file) { return VELO_PAYLOADS + file; }
 HMODULE g_ocx = nullptr;  // its class is offered to this process only (main)
 HRESULT CanUnloadNow() { return Proc<HRESULT(STDAPICALLTYPE*)()>(g_ocx, "DllCanUnloadNow")(); }
 template <typename T>
@@ -33,16 +24,17 @@ T* Create(REFIID iid, T* p = nullptr) {
   return CoCreateInstance(CLSID_DvrOcx, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&p)), p;
 }
 
-VARIANT V(const wchar_t* s) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = SysAllocString(s); return v; }
-VARIANT V(VARTYPE vt, LONG n) { VARIANT v{}; v.vt = vt; if (vt == VT_I2) v.iVal = static_cast<SHORT>(n); else v.lVal = n; return v; }
+VARIANT V(const wchar_t* s, VARIANT v = {}) { return v.vt = VT_BSTR, v.bstrVal = SysAllocString(s), v; }
+VARIANT V(VARTYPE vt, LONG n, VARIANT v = {}) { return v.vt = vt, vt == VT_I2 ? v.iVal = SHORT(n) : v.lVal = n, v; }
 // IDispatch::Invoke with the arguments in reading order; the result as text.
-HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std::wstring* out = nullptr) {
+HRESULT Call(IDispatch* d, DISPID id, WORD flags, std::vector<VARIANT> args, std::wstring* out = nullptr,
+             UINT* argErr = nullptr) {
   std::reverse(args.begin(), args.end());
   DISPID put = DISPID_PROPERTYPUT;
   const UINT isPut = flags == DISPATCH_PROPERTYPUT;
   DISPPARAMS p{args.data(), isPut ? &put : nullptr, static_cast<UINT>(args.size()), isPut};
   VARIANT r{};
-  HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &p, &r, nullptr, nullptr);
+  HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &p, &r, nullptr, argErr);
   if (out && SUCCEEDED(VariantChangeType(&r, &r, 0, VT_BSTR))) *out = r.bstrVal ? r.bstrVal : L"";
   VariantClear(&r);
   for (VARIANT& v : args) VariantClear(&v);
@@ -52,10 +44,9 @@ std::wstring Get(IDispatch* d, DISPID id) {
   std::wstring s = L"?";
   return Call(d, id, DISPATCH_PROPERTYGET, {}, &s), s;
 }
-std::wstring SetDevice(IDispatch* d, const wchar_t* address, VARIANT port, HRESULT* hr = nullptr) {
+std::wstring SetDevice(IDispatch* d, const wchar_t* address, VARIANT port) {
   std::wstring r;
-  HRESULT h = Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {V(address), port}, &r);
-  return hr ? *hr = h, r : r;
+  return Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {V(address), port}, &r), r;
 }
 
 TEST(DvrOcx, NamesPropertiesAndTheArgumentsOfSetDeviceIPandPort) {
@@ -73,22 +64,56 @@ TEST(DvrOcx, NamesPropertiesAndTheArgumentsOfSetDeviceIPandPort) {
   // With port 0 a good address answers 2, a bad one 1; nothing connects.
   for (const wchar_t* good : {L"255.255.255.255", L" 10.0.0.1 ", L"localhost"})
     EXPECT_EQ(L"2", SetDevice(d, good, V(VT_I4, 0))) << good;
-  for (const wchar_t* bad : {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"",
-                             L"not an address!"})
+  for (const wchar_t* bad :
+       {L"256.1.1.1", L"1.2.3", L"1.2.3.4.5", L"01234.1.1.1", L"-host.example", L"a..b", L"", L"not an address!"})
     EXPECT_EQ(L"1", SetDevice(d, bad, V(VT_I4, 0))) << bad;
   // The port: a short read as unsigned, or a long in the range of either reading.
-  struct { VARTYPE vt; LONG port; HRESULT hr; } const ports[] = {
-      {VT_I2, -25536, S_OK}, {VT_I4, 65535, S_OK}, {VT_I4, -32768, S_OK}, {VT_I4, 65536, DISP_E_OVERFLOW},
-      {VT_I4, -32769, DISP_E_OVERFLOW}};
-  for (const auto& row : ports) {
-    HRESULT hr = E_FAIL;
-    SetDevice(d, L"300.1.2.3", V(row.vt, row.port), &hr);
-    EXPECT_EQ(row.hr, hr) << row.port;
+  using Port = std::tuple<VARTYPE, LONG, HRESULT>;
+  for (auto [vt, port, hr] : {Port(VT_I2, -25536, S_OK), Port(VT_I4, 65535, S_OK), Port(VT_I4, -32768, S_OK),
+                              Port(VT_I4, 65536, DISP_E_OVERFLOW), Port(VT_I4, -32769, DISP_E_OVERFLOW)}) {
+    UINT argErr = 9;  // a refused port names itself: argument 0, the last one in reading order
+    const DISPID set = DISPID_DVROCX_SETDEVICEIPANDPORT;
+    EXPECT_EQ(hr, Call(d, set, DISPATCH_METHOD, {V(L"300.1.2.3"), V(vt, port)}, nullptr, &argErr)) << port;
+    EXPECT_EQ(hr == S_OK ? 9u : 0u, argErr) << port;
   }
+  // Another interface, the wrong number of arguments, named arguments in any order.
+  DISPPARAMS none{};
+  EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, d->GetIDsOfNames(IID_IDispatch, names, 1, 0, ids));
+  EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, d->Invoke(1, IID_IDispatch, 0, DISPATCH_PROPERTYGET, &none, 0, 0, 0));
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(d, DISPID_DVROCX_SETDEVICEIPANDPORT, DISPATCH_METHOD, {V(L"10.0.0.1")}));
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(d, DISPID_DVROCX_DEVICEPORT, DISPATCH_PROPERTYGET, {V(L"1")}));
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(d, DISPID_DVROCX_DEVICEIP, DISPATCH_PROPERTYPUT, {V(L"1"), V(L"2")}));
+  VARIANT byName[2] = {V(L"10.0.0.1"), V(VT_I4, 0)}, r{};
+  DISPID order[2] = {0, 1};
+  DISPPARAMS named{byName, order, 2, 2};
+  EXPECT_EQ(S_OK, d->Invoke(DISPID_DVROCX_SETDEVICEIPANDPORT, IID_NULL, 0, DISPATCH_METHOD, &named, &r, 0, 0));
+  EXPECT_EQ(2, r.lVal) << "a good address with port 0";
+  VariantClear(&byName[0]);
   EXPECT_EQ(L"192.168.1.64", Get(d, DISPID_DVROCX_DEVICEIP));  // refused calls keep what was there
   EXPECT_EQ(L"8000", Get(d, DISPID_DVROCX_DEVICEPORT));
-  EXPECT_EQ(S_FALSE, CanUnloadNow());  // the module stays while an object lives
-  d->Release();
+  // Its event source takes a sink (anything that answers IDispatch) and gives it back.
+  auto* info = Query<IProvideClassInfo2>(d, IID_IProvideClassInfo2);
+  auto* points = Query<IConnectionPointContainer>(d, IID_IConnectionPointContainer);
+  IConnectionPoint* cp = nullptr;
+  GUID source{};
+  DWORD cookie = 0;
+  ASSERT_EQ(S_OK, info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
+  ASSERT_EQ(S_OK, points->FindConnectionPoint(source, &cp));
+  EXPECT_EQ(S_OK, cp->Advise(d, &cookie));
+  EXPECT_EQ(S_OK, cp->Unadvise(cookie));
+  EXPECT_EQ(CONNECT_E_NOCONNECTION, cp->Unadvise(cookie));
+  // Its own class only, no aggregation; the module stays while an object
+  // lives or the class is locked.
+  IClassFactory* f = nullptr;
+  IUnknown* inner = nullptr;
+  auto getClass = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(g_ocx, "DllGetClassObject");
+  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClass(LIBID_DvrOcxLib, IID_IClassFactory, reinterpret_cast<void**>(&f)));
+  ASSERT_EQ(S_OK, getClass(CLSID_DvrOcx, IID_IClassFactory, reinterpret_cast<void**>(&f)));
+  EXPECT_EQ(CLASS_E_NOAGGREGATION, f->CreateInstance(d, IID_IUnknown, reinterpret_cast<void**>(&inner)));
+  EXPECT_EQ(S_FALSE, CanUnloadNow());
+  cp->Release(), points->Release(), info->Release(), d->Release(), f->LockServer(TRUE);
+  EXPECT_EQ(S_FALSE, CanUnloadNow());
+  f->LockServer(FALSE);
   EXPECT_EQ(S_OK, CanUnloadNow());
 }
 
@@ -104,29 +129,28 @@ TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
   IOleObject* ole = nullptr;
   ASSERT_EQ(S_OK, ps->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)));
   const DWORD V1 = 0x00010000;
-  struct { std::vector<BYTE> bytes; LONG cx; } const rows[] = {  // cx 0: refused
-      {State(0, V1, 10000, 5000, 0), 10000}, {State(0, V1, 26564, 16563, 0, 12), 0}, {State(0, V1, 1, 1, 0, 19), 0},
-      {{}, 0}, {State(0, 0x20000, 26564, 16563, 0), 0}, {State(7, V1, 26564, 16563, 0), 0},
-      {State(0, V1, 26564, 16563, 1), 0}, {State(0, V1, 0, 16563, 0), 0},
-      {State(0, V1, static_cast<DWORD>(-5), 16563, 0), 0}, {State(0, V1, 26564, 0x7FFFFFFF, 0), 0},
-      {State(0, V1, 1000000, 1000000, 0), 1000000}, {State(0, V1, 26564, 16563, 0), 26564}};
+  using Row = std::pair<std::vector<BYTE>, LONG>;  // the state and the extent it gives, 0: refused
   IStream* s = nullptr;
   LARGE_INTEGER zero{};
   ULARGE_INTEGER at{};
-  for (const auto& row : rows) {
+  for (auto [bytes, cx] :
+       {Row(State(0, V1, 10000, 5000, 0), 10000), Row(State(0, V1, 26564, 16563, 0, 12), 0),
+        Row(State(0, V1, 1, 1, 0, 19), 0), Row({}, 0), Row(State(0, 0x20000, 26564, 16563, 0), 0),
+        Row(State(7, V1, 26564, 16563, 0), 0), Row(State(0, V1, 26564, 16563, 1), 0), Row(State(0, V1, 0, 16563, 0), 0),
+        Row(State(0, V1, DWORD(-5), 16563, 0), 0), Row(State(0, V1, 26564, 0x7FFFFFFF, 0), 0),
+        Row(State(0, V1, 1000000, 1000000, 0), 1000000), Row(State(0, V1, 26564, 16563, 0), 26564)}) {
     SIZEL before{}, after{};
     ole->GetExtent(DVASPECT_CONTENT, &before);
-    std::vector<BYTE> bytes = row.bytes;
     if (bytes.size() == 20) bytes.insert(bytes.end(), {0xDE, 0xAD});  // someone else's bytes follow
     CreateStreamOnHGlobal(nullptr, TRUE, &s);
     s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
     s->Seek(zero, STREAM_SEEK_SET, nullptr);
-    EXPECT_EQ(row.cx != 0, SUCCEEDED(ps->Load(s))) << row.bytes.size();
+    EXPECT_EQ(cx != 0, SUCCEEDED(ps->Load(s))) << bytes.size();
     s->Seek(zero, STREAM_SEEK_CUR, &at);
     EXPECT_EQ(std::min<size_t>(20, bytes.size()), at.QuadPart);  // not a byte more
     s->Release();
     ole->GetExtent(DVASPECT_CONTENT, &after);
-    EXPECT_EQ(row.cx ? row.cx : before.cx, after.cx);
+    EXPECT_EQ(cx ? cx : before.cx, after.cx);
   }
   SIZEL size{12000, 9000};
   EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &size));
@@ -138,6 +162,17 @@ TEST(DvrOcx, SavedStateIsTwentyBytesAndMalformedStateChangesNothing) {
   s->Seek(zero, STREAM_SEEK_SET, nullptr);
   EXPECT_EQ(State(0, V1, 12000, 9000, 0), (s->Read(saved.data(), 24, &got), saved.resize(got), saved));
   EXPECT_EQ(S_FALSE, ps->IsDirty());
+  // The largest state; no stream; InitNew: a new object's extent, nothing to save.
+  ULARGE_INTEGER most{};
+  EXPECT_TRUE(ps->GetSizeMax(&most) == S_OK && most.QuadPart == 20);
+  EXPECT_EQ(E_POINTER, ps->Load(nullptr));
+  IOleObject* other = Create<IOleObject>(IID_IOleObject);
+  SIZEL fresh{}, now{};
+  other->GetExtent(DVASPECT_CONTENT, &fresh), other->Release();
+  size.cx = 1, ole->SetExtent(DVASPECT_CONTENT, &size);
+  EXPECT_EQ(S_OK, ps->InitNew());
+  ole->GetExtent(DVASPECT_CONTENT, &now);
+  EXPECT_TRUE(now.cx == fresh.cx && now.cy == fresh.cy && ps->IsDirty() == S_FALSE);
   s->Release(), ole->Release(), ps->Release();
 }
 
@@ -151,13 +186,15 @@ struct Hosted {
     if (site) site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
   }
   ~Hosted() { Close(), DestroyWindow(parent); }
-  void Close() { if (d) d->Release(), site->Destroy(), d = nullptr; }
+  void Close() { d = d ? (d->Release(), site->Destroy(), nullptr) : nullptr; }
   std::string Status() const {
     char t[512] = "";
     return GetDlgItemTextA(site->GetControlWindow(), 3010, t, sizeof(t)), t;
   }
   void Click(int id) const { SendMessageA(GetDlgItem(site->GetControlWindow(), id), BM_CLICK, 0, 0); }
-  bool WaitFor(const std::string& s) const { return vt::PumpUntil([&] { return Status() == s; }, 8000); }
+  bool WaitFor(const std::string& s) const {
+    return vt::PumpUntil([&] { return Status() == s; }, 8000);
+  }
 };
 const int kSimplified = 3001, kEnglish = 3002, kTraditional = 3003;
 
@@ -199,8 +236,9 @@ struct Listener {
     return vt::PumpUntil([&] { return (c = accept(s, nullptr, nullptr)) != INVALID_SOCKET; }, 8000), c;
   }
 };
-bool PeerClosed(SOCKET c, DWORD ms, u_long nb = 1) {
-  return ioctlsocket(c, FIONBIO, &nb), vt::PumpUntil([&] { char b; return recv(c, &b, 1, 0) == 0; }, ms);
+bool PeerClosed(SOCKET c, DWORD ms, u_long nb = 1, char b = 0) {
+  ioctlsocket(c, FIONBIO, &nb);
+  return vt::PumpUntil([&] { return recv(c, &b, 1, 0) == 0; }, ms);
 }
 std::string At(USHORT port) { return "127.0.0.1:" + std::to_string(port); }
 
@@ -209,8 +247,7 @@ TEST(DvrOcxNetwork, ConnectsReportsReplacesAndLetsGoOfItsConnection) {
   const USHORT closed = Listener().port;  // free a moment ago, closed now
   EXPECT_EQ(L"0", SetDevice(h.d, L"127.0.0.1", V(VT_I4, closed)));
   const std::string code = std::to_string(WSAECONNREFUSED);
-  EXPECT_TRUE(h.WaitFor("Cannot connect to " + At(closed) + ": connection refused (error " + code + ")"))
-      << h.Status();
+  EXPECT_TRUE(h.WaitFor("Cannot connect to " + At(closed) + ": connection refused (error " + code + ")")) << h.Status();
   h.Click(kTraditional);
   EXPECT_EQ("無法連線 " + At(closed) + "：連線被拒絕（錯誤 " + code + "）", h.Status());
   h.Click(kEnglish);
@@ -303,8 +340,7 @@ TEST(DvrOcxRegistration, Regsvr32RegistersACopyAndUnregistersIt) {
   EXPECT_EQ("Apartment", RegValue(cls + "\\InprocServer32", "ThreadingModel"));
   EXPECT_EQ("", RegValue(cls + "\\Control"));  // containers list it as a control
   CLSID clsid{};
-  EXPECT_EQ(S_OK, CLSIDFromProgID(L"DVROCX.DvrOcxCtrl.1", &clsid));
-  EXPECT_TRUE(IsEqualCLSID(CLSID_DvrOcx, clsid));
+  EXPECT_TRUE(SUCCEEDED(CLSIDFromProgID(L"DVROCX.DvrOcxCtrl.1", &clsid)) && IsEqualCLSID(CLSID_DvrOcx, clsid));
   ITypeLib* tl = nullptr;
   ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_DvrOcxLib, 1, 0, LOCALE_NEUTRAL, &tl));
   tl->Release();
@@ -326,16 +362,6 @@ int main(int argc, char** argv) {
   OleInitialize(nullptr);
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
-  g_ocx = LoadLibraryA(Payload("DvrOcx.ocx").c_str());
-  IClassFactory* f = nullptr;
-  DWORD cookie = 0;
-  auto get = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(g_ocx, "DllGetClassObject");
-  if (!get || FAILED(get(CLSID_DvrOcx, IID_IClassFactory, reinterpret_cast<void**>(&f))) ||
-      FAILED(CoRegisterClassObject(CLSID_DvrOcx, f, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
-    return 2;
-  vt::TempDir cwd("velo-ocx");  // no one else's settings file
-  SetCurrentDirectoryA(cwd.path().c_str());
-  const int result = RUN_ALL_TESTS();
-  SetCurrentDirectoryA("\\");
-  return CoRevokeClassObject(cookie), f->Release(), result;
+  if (!(g_ocx = vt::OfferClass(Payload("DvrOcx.ocx"), CLSID_DvrOcx))) return 2;
+  return vt::InScratchFolder("velo-ocx", [] { return RUN_ALL_TESTS(); });  // no one else's settings file
 }

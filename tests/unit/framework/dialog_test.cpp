@@ -38,22 +38,26 @@ struct ScriptedDialog : CDialog {
 void Key(HWND h, UINT vk) { PostMessageA(h, WM_KEYDOWN, vk, 1), PostMessageA(h, WM_KEYUP, vk, 0xC0000001); }
 
 TEST(ModalLoop, WaysToEndTheDialogWithTheOwnerDisabledMeanwhile) {
-  struct { void (*action)(ScriptedDialog&); bool consumeEnter; INT_PTR result; std::vector<UINT> keys; } const rows[] = {
-      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_ADDRESS_LIST), VK_ESCAPE); }, false, IDCANCEL, {VK_ESCAPE}},
-      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN); }, false, IDOK, {VK_RETURN}},  // no default button
-      {[](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN), Key(d.GetDlgItem(IDC_PORT), VK_ESCAPE); },
-       true, IDCANCEL, {VK_RETURN, VK_ESCAPE}},  // PreTranslateMessage sees keys first and may eat them
-      {[](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, false, IDCANCEL, {}},
-      {[](ScriptedDialog& d) { d.OnOK(); }, false, IDOK, {}},
-      {[](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); }, false, 42, {}}};  // EndDialog from a message
+  // {what happens in the dialog, whether it eats Enter, the result, the keys PreTranslateMessage saw}: Enter
+  // has no default button to go to; PreTranslateMessage sees keys first and may eat them; EndDialog from a
+  // message (a timer).
+  using R = std::tuple<void (*)(ScriptedDialog&), bool, INT_PTR, std::vector<UINT>>;
   CWnd parent;
-  HWND owner = (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
-  for (const auto& row : rows) {
+  HWND owner =
+      (parent.Attach(CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 99, 0, 0, 0, 0)), parent.m_hWnd);
+  for (auto [action, consumeEnter, result, keys] :
+       {R([](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_ADDRESS_LIST), VK_ESCAPE); }, false, IDCANCEL, {VK_ESCAPE}),
+        R([](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN); }, false, IDOK, {VK_RETURN}),
+        R([](ScriptedDialog& d) { Key(d.GetDlgItem(IDC_PORT), VK_RETURN), Key(d.GetDlgItem(IDC_PORT), VK_ESCAPE); },
+          true, IDCANCEL, {VK_RETURN, VK_ESCAPE}),
+        R([](ScriptedDialog& d) { d.PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0); }, false, IDCANCEL, {}),
+        R([](ScriptedDialog& d) { d.OnOK(); }, false, IDOK, {}),
+        R([](ScriptedDialog& d) { SetTimer(d.m_hWnd, 7, 10, nullptr); }, false, 42, {})}) {
     ScriptedDialog dlg(IDD_INIT, &parent);
-    dlg.onInit = row.action;
-    dlg.consumeEnter = row.consumeEnter;
-    EXPECT_EQ(row.result, dlg.DoModal());
-    EXPECT_EQ(row.keys, dlg.keysSeen);
+    dlg.onInit = action;
+    dlg.consumeEnter = consumeEnter;
+    EXPECT_EQ(result, dlg.DoModal());
+    EXPECT_EQ(keys, dlg.keysSeen);
     EXPECT_TRUE(!dlg.m_hWnd && !dlg.m_btnOk.m_hWnd) << "the window and its bindings are gone";
     EXPECT_EQ((std::vector<int>{IDC_LEAVE, IDC_OK}), dlg.bound);
     EXPECT_FALSE(dlg.ownerEnabled);

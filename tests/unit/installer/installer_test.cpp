@@ -92,9 +92,7 @@ class Installer : public ::testing::Test {
   // Unregisters through the control's own entry point and removes the files.
   void Clean() {
     HMODULE h = ::LoadLibraryA(Built("DvrOcx.ocx").c_str());
-    auto unregister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(h, "DllUnregisterServer")));
-    if (unregister) unregister();
+    if (auto unregister = vt::Proc<HRESULT(STDAPICALLTYPE*)()>(h, "DllUnregisterServer")) unregister();
     ::FreeLibrary(h);
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, std::string(kControlServerKey).substr(0, 44).c_str());
     for (const std::string& name : m_payloads) {
@@ -154,9 +152,8 @@ TEST_F(Installer, FirstStartInstallsAndRegistersTheNextStartNothing) {
     const MessageBoxCall& q = m_calls[i - 1];  // Yes and No, no icon, owned by the dialog
     EXPECT_EQ(SystemPath(m_payloads[i]) + kExists + "|Stop|4", q.text + "|" + q.caption + "|" + std::to_string(q.type));
     EXPECT_EQ(m_owner, q.hOwner);
-    EXPECT_TRUE(vt::ReadFileBytes(SystemPath(m_payloads[i])) ==
-                (i % 2 ? vt::ReadFileBytes(Built(m_payloads[i])) : Stale(m_payloads[i])))
-        << m_payloads[i];
+    const std::string want = i % 2 ? vt::ReadFileBytes(Built(m_payloads[i])) : Stale(m_payloads[i]);
+    EXPECT_TRUE(vt::ReadFileBytes(SystemPath(m_payloads[i])) == want) << m_payloads[i];
   }
   EXPECT_EQ("Register finish", Texts().back());
   EXPECT_TRUE(Installed("DvrOcx.ocx"));
@@ -176,9 +173,8 @@ TEST_F(Installer, FilesThatCannotBeWrittenAreNamed) {
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   InstallComponents(m_owner);
   ::CloseHandle(h);
-  EXPECT_EQ(Strings({"CreateFile fail " + folder + ", error: 5", "CreateFile fail " + busy + ", error: 32",
-                     "Register finish"}),
-            Texts());
+  EXPECT_EQ(Texts(), Strings({"CreateFile fail " + folder + ", error: 5", "CreateFile fail " + busy + ", error: 32",
+                              "Register finish"}));
   for (const std::string& name : m_payloads)
     EXPECT_EQ(name != m_payloads[1] && name != m_payloads[9], Installed(name)) << name;
 }
@@ -203,31 +199,26 @@ TEST_F(Installer, RegistrationLoadsOnlyTheSystemCopyOrTheChosenFileAndSaysWhatHa
   RegisterControl();
   ::RemoveDirectoryA(control.c_str());
   StartUp();
-  EXPECT_EQ(Strings({kMissing + SystemPath(), "GetProcAddress fail", "Register fail: 0x80040201",
-                     "LoadLibrary fail: 5", "Register finish"}),
-            Texts());
+  EXPECT_EQ(Texts(), Strings({kMissing + SystemPath(), "GetProcAddress fail", "Register fail: 0x80040201",
+                              "LoadLibrary fail: 5", "Register finish"}));
 
-  // The buttons: cancelled, nothing; Register shows nothing on success;
-  // each failure is named.
+  // The buttons: Register shows nothing on success; cancelled, nothing; each
+  // failure is named.
   const std::string chosen = m_dir / "sub.ocx";
   ::CopyFileA(Built("DvrOcx.ocx").c_str(), chosen.c_str(), FALSE);
-  Choose("");
-  OnButtonRegister();
-  OnButtonUnregister();
   Choose(chosen);
   OnButtonUnregister();
   EXPECT_EQ("", RegisteredServer());
   OnButtonRegister();
   EXPECT_TRUE(SamePath(chosen, RegisteredServer())) << RegisteredServer();
-  for (const std::string& path : {Built("Winpubf.dll"), m_dir / "none.ocx", std::string(VELO_FAILREG)}) {
+  for (const std::string& path : {std::string(), Built("Winpubf.dll"), m_dir / "none.ocx", std::string(VELO_FAILREG)}) {
     Choose(path);
     OnButtonRegister();
     OnButtonUnregister();
   }
   ::SetCurrentDirectoryA(old);
-  EXPECT_EQ(Strings({"UnRegister finish", "GetProcAddress fail", "GetProcAddress fail", "LoadLibrary fail",
-                     "LoadLibrary fail", "Register fail: 0x80040201", "UnRegister fail: 0x80070005"}),
-            Texts());
+  EXPECT_EQ(Texts(), Strings({"UnRegister finish", "GetProcAddress fail", "GetProcAddress fail", "LoadLibrary fail",
+                              "LoadLibrary fail", "Register fail: 0x80040201", "UnRegister fail: 0x80070005"}));
   EXPECT_TRUE(SamePath(chosen, RegisteredServer())) << RegisteredServer();
 }
 
@@ -237,12 +228,14 @@ TEST_F(Installer, ProbeAcceptsOnlyAStringNamingAnExistingFile) {
   file += std::string(259 - file.size(), 'n');
   vt::WriteFileBytes(file, "MZ");
   // {type, value, registered}: 259 characters and the terminator fill the buffer.
-  for (const auto& r : {std::make_tuple(REG_SZ, file + '\0', 1), {REG_EXPAND_SZ, file + '\0', 1},
-                        {REG_SZ, m_dir / "gone.ocx" + '\0', 0}, {REG_BINARY, file + '\0', 0},
-                        {REG_DWORD, std::string(4, '\1'), 0}, {REG_SZ, std::string(1, '\0'), 0},
-                        {REG_SZ, file + "n", 0}, {REG_SZ, file + std::string(40, 'x') + '\0', 0}}) {
-    SetServer(std::get<0>(r), std::get<1>(r));
-    EXPECT_EQ(std::get<2>(r), IsControlRegistered()) << std::get<1>(r).size();
+  using R = std::tuple<DWORD, std::string, int>;  // a folder is no file
+  for (auto [type, value, registered] :
+       {R(REG_SZ, file + '\0', 1), R(REG_EXPAND_SZ, file + '\0', 1), R(REG_SZ, m_dir / "gone.ocx" + '\0', 0),
+        R(REG_SZ, m_dir.path() + '\0', 0), R(REG_BINARY, file + '\0', 0), R(REG_DWORD, std::string(4, '\1'), 0),
+        R(REG_SZ, std::string(1, '\0'), 0), R(REG_SZ, file + "n", 0),
+        R(REG_SZ, file + std::string(40, 'x') + '\0', 0)}) {
+    SetServer(type, value);
+    EXPECT_EQ(registered, IsControlRegistered()) << value;
   }
   // A key naming a file elsewhere that is gone: installed into the system
   // directory, the other place untouched.

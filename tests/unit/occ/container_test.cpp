@@ -2,6 +2,7 @@
 // failures, calls by DISPID, the data exchange and the CDvrOcx wrapper. The
 // entry at the end serves the viewer's tests too (viewer/viewer_test.cpp).
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 #include "components/common/dvrocx_ids.h"
 #include "occ_test.h"
@@ -12,7 +13,9 @@
 namespace {
 
 struct Container : ::testing::Test {
-  void SetUp() override { SetMessageBoxScript([this](const MessageBoxCall& c) { return boxes.push_back(c), IDOK; }); }
+  void SetUp() override {
+    SetMessageBoxScript([this](const MessageBoxCall& c) { return boxes.push_back(c), IDOK; });
+  }
   void TearDown() override {
     SetMessageBoxScript(nullptr);
     EXPECT_EQ(S_OK, DvrOcxCanUnloadNow()) << "a control was not released";
@@ -20,16 +23,50 @@ struct Container : ::testing::Test {
   std::vector<MessageBoxCall> boxes;
 };
 using StepDialog = TStepDialog<CDialog>;
-SIZEL Extent(HWND control) {
-  IOleObject* ole = nullptr;
-  SIZEL size{};
-  COleControlSite::FromWindow(control)->GetControlUnknown()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+// The control in window h, with a reference for the caller.
+IOleObject* Ole(HWND h) {
+  return vt::Query<IOleObject>(COleControlSite::FromWindow(h)->GetControlUnknown(), IID_IOleObject);
+}
+SIZEL Extent(HWND control, SIZEL size = {}) {
+  IOleObject* ole = Ole(control);
   return ole->GetExtent(DVASPECT_CONTENT, &size), ole->Release(), size;
 }
 
+// Stands in for the control's active object and takes the key it is told to.
+struct KeyTaker : IOleInPlaceActiveObject {
+  WPARAM take = 0;
+  std::vector<WPARAM> offered;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** p) override { return *p = nullptr, E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* m) override {
+    return offered.push_back(m->wParam), m->wParam == take ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+};
+
+// An ambient property of the site as text, or the failure's code.
+std::wstring Ambient(IOleClientSite* site, DISPID id, WORD flags = DISPATCH_PROPERTYGET) {
+  IDispatch* d = vt::Query<IDispatch>(site, IID_IDispatch);
+  VARIANT r{};
+  DISPPARAMS none{};
+  HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &none, &r, nullptr, nullptr);
+  if (SUCCEEDED(hr)) hr = VariantChangeType(&r, &r, 0, VT_BSTR);
+  const std::wstring text = FAILED(hr) ? std::to_wstring(hr) : r.bstrVal;
+  return d->Release(), VariantClear(&r), text;
+}
+
 TEST_F(Container, MakesTemplateItemsInPlaceWithTheirStateIdsAndOrderAndPassesDeclinedKeysOn) {
-  for (bool escape : {false, true}) {
+  // Escape in the control: not pressed, declined by the control, taken by it.
+  for (WPARAM escape : {0, 1, 2}) {
     StepDialog dlg(3000);
+    KeyTaker taker;
+    IOleClientSite* site = nullptr;
     dlg.steps.push_back([&](StepDialog& d) {
       std::vector<int> ids;
       for (HWND h = ::GetWindow(d.m_hWnd, GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT)) ids.push_back(GetDlgCtrlID(h));
@@ -47,11 +84,35 @@ TEST_F(Container, MakesTemplateItemsInPlaceWithTheirStateIdsAndOrderAndPassesDec
       EXPECT_EQ(MulDiv(r.right - r.left, 2540, GetDeviceCaps(dc, LOGPIXELSX)), Extent(fresh).cx);
       EXPECT_EQ(MulDiv(r.bottom - r.top, 2540, GetDeviceCaps(dc, LOGPIXELSY)), Extent(fresh).cy);
       ReleaseDC(nullptr, dc);
-      // A key the control declines goes on to the dialog: Escape in the control ends it.
+      // The site answers the ambient properties; unknown ones and puts are refused.
+      IOleObject* ole = Ole(saved);
+      ASSERT_EQ(S_OK, (ole->GetClientSite(&site), ole->Release(), site ? S_OK : E_FAIL));
+      using A = std::pair<DISPID, std::wstring>;
+      for (const A& a :
+           {A(DISPID_AMBIENT_USERMODE, L"-1"), A(DISPID_AMBIENT_UIDEAD, L"0"), A(DISPID_AMBIENT_SHOWHATCHING, L"0"),
+            A(DISPID_AMBIENT_SHOWGRABHANDLES, L"0"), A(DISPID_AMBIENT_MESSAGEREFLECT, L"0"),
+            A(DISPID_AMBIENT_SUPPORTSMNEMONICS, L"-1"),
+            A(DISPID_AMBIENT_LOCALEID, std::to_wstring(GetUserDefaultLCID())), A(DISPID_AMBIENT_DISPLAYNAME, L"Cam"),
+            A(DISPID_AMBIENT_FONT, L"宋体"), A(DISPID_AMBIENT_BACKCOLOR, std::to_wstring(GetSysColor(COLOR_BTNFACE))),
+            A(DISPID_AMBIENT_FORECOLOR, std::to_wstring(GetSysColor(COLOR_WINDOWTEXT))),
+            A(DISPID_AMBIENT_PALETTE, std::to_wstring(DISP_E_MEMBERNOTFOUND))})
+        EXPECT_EQ(a.second, Ambient(site, a.first)) << a.first;
+      EXPECT_EQ(std::to_wstring(DISP_E_MEMBERNOTFOUND), Ambient(site, DISPID_AMBIENT_USERMODE, DISPATCH_PROPERTYPUT));
+      // Keys in the control go first to its active object; a declined key goes
+      // on to the dialog (Escape ends it), a taken one stops there.
+      IOleInPlaceSite* inPlace = vt::Query<IOleInPlaceSite>(site, IID_IOleInPlaceSite);
+      IOleInPlaceFrame* frame = nullptr;
+      IOleInPlaceUIWindow* doc = nullptr;
+      RECT pos, clip;
+      ASSERT_EQ(S_OK, inPlace->GetWindowContext(&frame, &doc, &pos, &clip, nullptr));
+      frame->SetActiveObject(&taker, nullptr), frame->Release(), inPlace->Release();
+      taker.take = escape == 2 ? VK_ESCAPE : 0;
       HWND inner = GetDlgItem(saved, 3002);
       if (escape) SetFocus(inner), PostMessageA(inner, WM_KEYDOWN, VK_ESCAPE, 1);
     });
-    EXPECT_EQ(escape ? IDCANCEL : IDOK, dlg.DoModal());
+    EXPECT_EQ(escape == 1 ? IDCANCEL : IDOK, dlg.DoModal());
+    EXPECT_EQ(escape ? std::vector<WPARAM>{VK_ESCAPE} : std::vector<WPARAM>{}, taker.offered);
+    EXPECT_EQ(0u, site ? site->Release() : 1) << "the control kept a reference to its site";
   }
 }
 
@@ -119,11 +180,7 @@ TEST_F(Container, CallsByDispIdConvertTheExchangeGoesBothWaysAndFailuresAreRepor
 }  // namespace
 
 static HMODULE g_hDvrOcx = nullptr;
-template <typename Fn>
-static Fn Proc(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(g_hDvrOcx, name)));
-}
-HRESULT DvrOcxCanUnloadNow() { return Proc<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
+HRESULT DvrOcxCanUnloadNow() { return vt::Proc<HRESULT(STDAPICALLTYPE*)()>(g_hDvrOcx, "DllCanUnloadNow")(); }
 
 // OLE and the container, the viewer control offered from its payload file,
 // an empty current folder.
@@ -131,19 +188,6 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   OleInitialize(nullptr);
   AfxEnableControlContainer();
-  char exe[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string path(exe);
-  g_hDvrOcx = LoadLibraryA((path.substr(0, path.find_last_of("\\/") + 1) + VELO_OCC_PAYLOAD_REL "/DvrOcx.ocx").c_str());
-  auto get = Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
-  IUnknown* factory = nullptr;
-  DWORD cookie = 0;
-  if (!get || FAILED(get(CLSID_DvrOcx, IID_IClassFactory, reinterpret_cast<void**>(&factory))) ||
-      FAILED(CoRegisterClassObject(CLSID_DvrOcx, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie)))
-    return 2;
-  vt::TempDir cwd("velo-occ");
-  SetCurrentDirectoryA(cwd.path().c_str());
-  const int result = RUN_ALL_TESTS();
-  SetCurrentDirectoryA("\\");
-  return CoRevokeClassObject(cookie), factory->Release(), result;
+  g_hDvrOcx = vt::OfferClass(VELO_PAYLOADS "DvrOcx.ocx", CLSID_DvrOcx);
+  return g_hDvrOcx ? vt::InScratchFolder("velo-occ", [] { return RUN_ALL_TESTS(); }) : 2;
 }

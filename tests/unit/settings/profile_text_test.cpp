@@ -12,11 +12,13 @@ using namespace settings;
 
 TEST(ProfileText, NumbersKeysPortsAndBlanks) {
   // {text, TextToInt, ProfileInt}: the profile reader takes no blanks or sign.
-  for (const auto& r : {std::make_tuple(" \t\r\n42abc", 42, 0), {"-7x", -7, 0}, {"+5", 5, 0}, {"07", 7, 7},
-                        {"x1", 0, 0}, {"5000x", 5000, 5000}, {"-2147483648", INT_MIN, 0},
-                        {"99999999999999999999", INT_MAX, INT_MAX}, {"-99999999999999999999", INT_MIN, 0}}) {
-    EXPECT_EQ(std::get<1>(r), TextToInt(std::get<0>(r))) << std::get<0>(r);
-    EXPECT_EQ(std::get<2>(r), ProfileInt(std::get<0>(r))) << std::get<0>(r);
+  using R = std::tuple<const char*, int, int>;
+  for (auto [text, number, profile] :
+       {R(" \t\r\n42abc", 42, 0), R("-7x", -7, 0), R("+5", 5, 0), R("07", 7, 7), R("x1", 0, 0), R("5000x", 5000, 5000),
+        R("-2147483648", INT_MIN, 0), R("99999999999999999999", INT_MAX, INT_MAX),
+        R("-99999999999999999999", INT_MIN, 0)}) {
+    EXPECT_EQ(number, TextToInt(text)) << text;
+    EXPECT_EQ(profile, ProfileInt(text)) << text;
   }
   EXPECT_EQ("IP07 IP100 PORT-1 Port12", IpKey(7) + " " + IpKey(100) + " " + PortKey(-1) + " " + PortKeyMixedCase(12));
   EXPECT_EQ("a b", TrimBlanks(" \ta b \t"));

@@ -17,38 +17,7 @@ using Pixel = uint32_t;  // 0x00RRGGBB
 const COLORREF kBlueKey = RGB(0, 0, 255);
 const UINT kShipped[] = {149, 151, 153, 156, 157, 158, 159, 160, 161, 162, 163, 164, 165, 167, 168, 169, 170, 171};
 
-// A memory DC on a top-down 32-bit DIB section, filled with a pattern in
-// which neighbouring pixels differ, so a shifted copy shows.
-class Canvas {
- public:
-  Canvas(int w, int h) : w_(w), h_(h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    dc_.CreateCompatibleDC(nullptr);
-    bmp_ = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = ::SelectObject(dc_, bmp_);
-    for (int i = 0; i < w * h; ++i) before_.push_back(bits_[i] = (i * 2654435761u) & 0xFFFFFF);
-  }
-  ~Canvas() { ::DeleteObject(::SelectObject(dc_, old_)); }
-  CDC& dc() { return dc_; }
-  Pixel before(int x, int y) const { return before_[y * w_ + x]; }
-  // How many pixels differ from want(x, y).
-  int Wrong(const std::function<Pixel(int, int)>& want) const {
-    ::GdiFlush();
-    int n = 0;
-    for (int y = 0; y < h_; ++y)
-      for (int x = 0; x < w_; ++x) n += (bits_[y * w_ + x] & 0xFFFFFF) != want(x, y);
-    return n;
-  }
-
- private:
-  int w_, h_;
-  CDC dc_;
-  HBITMAP bmp_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  Pixel* bits_ = nullptr;
-  std::vector<Pixel> before_;
-};
+using vt::Canvas;
 
 // A strip's pixels decoded from its resource bytes (uncompressed 24 or 32
 // bits), apart from the GDI code under test.
@@ -80,8 +49,7 @@ Pixel PixelOf(COLORREF c) { return static_cast<Pixel>(GetRValue(c)) << 16 | GetG
 // when untouched, -2 for anything else.
 int FrameShown(const Canvas& c, const Image& img, int w) {
   for (int k = 0; k < 4; ++k)
-    if (!c.Wrong([&](int x, int y) { return x < w && y < img.h ? img.at(k * w + x, y) : c.before(x, y); }))
-      return k;
+    if (!c.Wrong([&](int x, int y) { return x < w && y < img.h ? img.at(k * w + x, y) : c.before(x, y); })) return k;
   return c.Wrong([&](int x, int y) { return c.before(x, y); }) ? -2 : -1;
 }
 
@@ -89,20 +57,20 @@ int FrameShown(const Canvas& c, const Image& img, int w) {
 // stand where its pixels are opaque, the background where they have the key,
 // and nothing may change outside it.
 TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
+  // {id, key, width, height, frame width}: the shipped strips have no pure blue; the key is the colour given;
+  // the keyed test strip has blue in every frame; the odd width's remainder never shows; 150 is no bitmap.
   struct Row {
     UINT id;
     COLORREF key;
     int width, height, frameWidth;
   };
-  std::vector<Row> rows;
-  for (UINT id : kShipped) rows.push_back({id, kBlueKey, 320, 24, 80});  // no pure blue in them
-  rows.push_back({159, RGB(200, 200, 200), 320, 24, 80});  // the key is the colour given
-  rows.push_back({IDB_TEST_KEYED, kBlueKey, 16, 3, 4});    // blue in every frame
-  rows.push_back({IDB_TEST_KEYED, RGB(255, 255, 255), 16, 3, 4});
-  rows.push_back({IDB_TEST_ODD_WIDTH, kBlueKey, 19, 2, 4});  // the remainder never shows
-  rows.push_back({150, kBlueKey, 0, 0, 0});                  // no such bitmap: nothing drawn
+  auto R = [](UINT id, COLORREF key, int w, int h, int frameWidth) { return Row{id, key, w, h, frameWidth}; };
+  std::vector<Row> rows{R(159, RGB(200, 200, 200), 320, 24, 80), R(IDB_TEST_KEYED, kBlueKey, 16, 3, 4),
+                        R(IDB_TEST_KEYED, RGB(255, 255, 255), 16, 3, 4), R(IDB_TEST_ODD_WIDTH, kBlueKey, 19, 2, 4),
+                        R(150, kBlueKey, 0, 0, 0)};
+  for (UINT id : kShipped) rows.push_back(R(id, kBlueKey, 320, 24, 80));
   for (const Row& r : rows) {
-    SCOPED_TRACE(::testing::Message() << "strip " << r.id << " key " << std::hex << r.key);
+    SCOPED_TRACE(::testing::Message() << "strip " << r.id << " key " << std::hex << r.key << ", frame:");
     const Image img = LoadImage(r.id);
     CBitmapStrip strip;
     ASSERT_TRUE(strip.Load(0x10000 | r.id)) << "only the low word names the bitmap";
@@ -111,13 +79,14 @@ TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
     EXPECT_EQ(r.frameWidth, strip.m_nFrameWidth);
     for (int k = 0; k < 4; ++k) {
       Canvas c(96, 32);
-      strip.Draw(&c.dc(), k, 9, 5, r.key);
+      CDC dc(c.dc());
+      strip.Draw(&dc, k, 9, 5, r.key);
       EXPECT_EQ(0, c.Wrong([&](int x, int y) {
         const int fx = x - 9, fy = y - 5;
         if (fx < 0 || fy < 0 || fx >= r.frameWidth || fy >= r.height) return c.before(x, y);
         const Pixel p = img.at(k * r.frameWidth + fx, fy);
         return p == PixelOf(r.key) ? c.before(x, y) : p;
-      })) << "frame " << k;
+      })) << k;
     }
   }
   // A strip's bitmap goes with the next load and with the strip: a stale
@@ -139,14 +108,7 @@ TEST(SkinStrip, DrawComposesEachFrameWithTheKeyColour) {
 // passes WM_DRAWITEM back to the button object, and it counts clicks.
 class Owner : public CWnd {
  public:
-  Owner() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ::DefWindowProcA;
-    wc.lpszClassName = "VeloSkinOwner";
-    ::RegisterClassA(&wc);
-    SubclassWindow(::CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 300, 200, 320, 200, nullptr,
-                                     nullptr, nullptr, nullptr));
-  }
+  Owner() { SubclassWindow(::CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 300, 200, 320, 200, 0, 0, 0, 0)); }
   ~Owner() override { ::DestroyWindow(m_hWnd); }
   // A template-made push button bound as the start-up dialog binds it.
   void Bind(CSkinButton& b, int id, int x, int y) {
@@ -169,7 +131,7 @@ class Owner : public CWnd {
 // makes it send WM_DRAWITEM to its owner).
 int Printed(HWND button, const Image& img) {
   Canvas c(90, 30);
-  ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(c.dc().m_hDC), PRF_CLIENT);
+  ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(c.dc()), PRF_CLIENT);
   return FrameShown(c, img, 80);
 }
 

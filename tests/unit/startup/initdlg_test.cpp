@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,96 +15,61 @@
 #include "framework/msgbox.h"
 #include "installer/installer.h"
 #include "res/resource.h"
+#include "tests/support/step_dialog.h"
 #include "tests/support/support.h"
 
 namespace {
 
-class ScriptedDlg : public CInitDlg {
- public:
-  std::deque<std::function<void()>> steps;
-
-  BOOL OnInitDialog() override {
-    BOOL r = CInitDlg::OnInitDialog();
-    PostMessage(WM_APP);
-    return r;
-  }
-  BEGIN_MSG_MAP(ScriptedDlg)
-  MESSAGE_HANDLER(WM_APP, OnStep)
-  CHAIN_MSG_MAP(CInitDlg)
-  END_MSG_MAP()
-  LRESULT OnStep(UINT, WPARAM, LPARAM, BOOL&) {
-    if (steps.empty()) return EndDialog(-2), 0;  // the script ran out and nothing ended the dialog
-    std::function<void()> step = steps.front();
-    steps.pop_front();
-    step();
-    return PostMessage(WM_APP), 0;
-  }
+// The dialog's steps are functions of it: [&](auto&) { ... }.
+struct ScriptedDlg : TStepDialog<CInitDlg> {
   // A key pressed on the window with the focus; the modal loop gets it
   // before the next step.
   void Key(UINT vk) { ::PostMessageA(::GetFocus(), WM_KEYDOWN, vk, 0); }
   void Click(int id) { ::SendMessageA(::GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
-  std::wstring Text(int id) {
-    wchar_t buf[128] = L"";
-    ::GetDlgItemTextW(m_hWnd, id, buf, 128);
-    return buf;
+  std::wstring Text(int id, std::wstring buf = std::wstring(128, L'\0')) {
+    return buf.resize(::GetDlgItemTextW(m_hWnd, id, &buf[0], 128)), buf;
   }
   bool FocusInList() const { return ::GetParent(::GetFocus()) == m_comboAddress.m_hWnd; }
 };
 
 // What the button paints when asked (WM_PRINTCLIENT brings WM_DRAWITEM), or
 // what frame 0 of strip id gives, on the same background.
-std::vector<DWORD> Face(HWND button, UINT id = 0) {
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 80, -24, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  DWORD* bits = nullptr;
-  HBITMAP bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-  CDC dc;
-  dc.CreateCompatibleDC(nullptr);
-  HGDIOBJ old = ::SelectObject(dc, bmp);
-  if (button) {
-    ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.m_hDC), PRF_CLIENT);
-  } else {
-    CBitmapStrip strip;
-    strip.Load(id);
-    strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
-  }
-  ::GdiFlush();
-  std::vector<DWORD> px(bits, bits + 80 * 24);
-  ::DeleteObject(::SelectObject(dc, old));
-  return px;
+std::vector<uint32_t> Face(HWND button, UINT id = 0) {
+  vt::Canvas c(80, 24);
+  CDC dc(c.dc());
+  CBitmapStrip strip;
+  if (button) ::SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(c.dc()), PRF_CLIENT);
+  if (!button && strip.Load(id)) strip.Draw(&dc, 0, 0, 0, RGB(0, 0, 255));
+  return c.Pixels();
 }
 
 const int kSkinButtons[5] = {IDC_DELETE, IDC_OK, IDC_LEAVE, IDC_REGISTER, IDC_UNREGISTER};
 
-// What each stored language shows: labels, language buttons, the checked
-// one, and the strips of the five skin buttons.
+// What each stored language shows: the texts of the labels and the language
+// buttons, the checked one (Simplified, English, Traditional: 0 to 2), and the
+// strips of the five skin buttons. The last: an unknown language keeps the
+// template's texts, checks nothing and gives the buttons no strip.
 struct Language {
-  int lang;
-  const wchar_t *address, *port, *simplified, *english, *traditional;
+  const wchar_t* texts;
   int checked;
   UINT strips[5];
 };
 const Language kLanguages[] = {
-    {0, L"IP Address:", L"Port:", L"Simplified(简体中文)", L"English(英语)", L"Traditional(繁體中文)",
-     IDC_RADIO_ENGLISH, {156, 159, 162, 165, 169}},
-    {1, L"IP地址:", L"端口:", L"简体中文(Simplified)", L"英语(English)", L"繁体中文(Traditional)",
-     IDC_RADIO_SIMPLIFIED, {158, 160, 163, 168, 171}},
-    {2, L"IP地址:", L"端口:", L"簡體中文(Simplified)", L"英語(English)", L"繁體中文(Traditional)",
-     IDC_RADIO_TRADITIONAL, {157, 161, 164, 167, 170}},
-    // An unknown language keeps the template's texts, checks nothing and
-    // gives the buttons no strip.
-    {7, L"IP Address:", L"Port:", L"简体中文", L"English", L"繁体中文", 0, {}},
-};
+    {L"IP Address:|Port:|Simplified(简体中文)|English(英语)|Traditional(繁體中文)", 1, {156, 159, 162, 165, 169}},
+    {L"IP地址:|端口:|简体中文(Simplified)|英语(English)|繁体中文(Traditional)", 0, {158, 160, 163, 168, 171}},
+    {L"IP地址:|端口:|簡體中文(Simplified)|英語(English)|繁體中文(Traditional)", 2, {157, 161, 164, 167, 170}},
+    {L"IP Address:|Port:|简体中文|English|繁体中文", -1, {}}};
+const int kLanguageIds[] = {0, 1, 2, 7};
 
 void ExpectLanguage(ScriptedDlg& d, const Language& l) {
-  SCOPED_TRACE(::testing::Message() << "language " << l.lang);
-  EXPECT_EQ(l.address, d.Text(IDC_LABEL_ADDRESS));
-  EXPECT_EQ(l.port, d.Text(IDC_LABEL_PORT));
-  EXPECT_EQ(l.simplified, d.Text(IDC_RADIO_SIMPLIFIED));
-  EXPECT_EQ(l.english, d.Text(IDC_RADIO_ENGLISH));
-  EXPECT_EQ(l.traditional, d.Text(IDC_RADIO_TRADITIONAL));
-  for (int id : {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL})
-    EXPECT_EQ(id == l.checked, ::IsDlgButtonChecked(d.m_hWnd, id) == BST_CHECKED) << id;
+  SCOPED_TRACE(::testing::Message() << "language " << &l - kLanguages);
+  const int radios[3] = {IDC_RADIO_SIMPLIFIED, IDC_RADIO_ENGLISH, IDC_RADIO_TRADITIONAL};
+  std::wstring texts = d.Text(IDC_LABEL_ADDRESS) + L"|" + d.Text(IDC_LABEL_PORT);
+  for (int i = 0; i < 3; ++i) {
+    texts += L"|" + d.Text(radios[i]);
+    EXPECT_EQ(i == l.checked, ::IsDlgButtonChecked(d.m_hWnd, radios[i]) == BST_CHECKED) << radios[i];
+  }
+  EXPECT_EQ(l.texts, texts);
   for (int i = 0; i < 5; ++i)
     EXPECT_TRUE(Face(::GetDlgItem(d.m_hWnd, kSkinButtons[i])) == Face(nullptr, l.strips[i]))
         << "button " << kSkinButtons[i] << " strip " << l.strips[i];
@@ -125,7 +89,7 @@ class InitDlgTest : public ::testing::Test {
     ASSERT_EQ(1, IsControlRegistered());
     SetMessageBoxScript([this](const MessageBoxCall& call) {
       boxes.push_back(call.text);
-      return IDOK;
+      return asked = call, call.type == MB_YESNO ? IDYES : IDOK;
     });
   }
   void TearDown() override {
@@ -145,6 +109,7 @@ class InitDlgTest : public ::testing::Test {
   char oldDir_[MAX_PATH] = "";
   HKEY classes_ = nullptr;
   std::vector<std::string> boxes;
+  MessageBoxCall asked{};  // the last box
 };
 
 }  // namespace
@@ -157,18 +122,15 @@ TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
     const Language& l = kLanguages[row < 0 ? 0 : row];
     SCOPED_TRACE(row);
     ScriptedDlg dlg;
-    if (row < 0)
-      ::DeleteFileA(Ini().c_str());
-    else
-      WriteLang(l.lang);
-    dlg.steps = {[&] {
+    row < 0 ? (void)::DeleteFileA(Ini().c_str()) : WriteLang(kLanguageIds[row]);
+    dlg.steps = {[&](auto&) {
                    ExpectLanguage(dlg, l);
                    EXPECT_TRUE(dlg.FocusInList());
                    for (int id : {IDC_REGISTER, IDC_UNREGISTER, IDC_TEST})
                      EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, id))) << id;
                    dlg.Key(VK_ESCAPE);
                  },
-                 [] { ADD_FAILURE() << "Escape left the dialog open"; }};
+                 [](auto&) { ADD_FAILURE() << "Escape left the dialog open"; }};
     EXPECT_EQ(IDCANCEL, Run(dlg));
     EXPECT_EQ(row < 0 ? std::vector<std::string>{"CreateFile"} : std::vector<std::string>{}, boxes);
   }
@@ -181,42 +143,28 @@ TEST_F(InitDlgTest, OpensInTheStoredLanguageWithTheFocusInTheAddressList) {
 TEST_F(InitDlgTest, LanguageChoicesAndArrowKeys) {
   WriteLang(0);
   ScriptedDlg dlg;
-  struct Row {
-    int focus;  // 0: click `to` instead of pressing a key
-    UINT key;
-    int to;  // the language chosen, -1 for none
-  } rows[] = {{0, 0, 2},
-              {0, 0, 1},
-              {0, 0, 1},
-              {IDC_RADIO_SIMPLIFIED, VK_DOWN, 0},
-              {IDC_RADIO_ENGLISH, VK_RIGHT, 2},
-              {IDC_RADIO_TRADITIONAL, VK_DOWN, -1},
-              {IDC_RADIO_TRADITIONAL, VK_UP, 0},
-              {IDC_RADIO_ENGLISH, VK_LEFT, 1},
-              {IDC_RADIO_SIMPLIFIED, VK_UP, -1},
-              {IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0}};
+  // {the button with the focus (0: click the button of `to`), the key, the language chosen (-1: none)}
+  using Row = std::tuple<int, UINT, int>;
   const int button[3] = {IDC_RADIO_ENGLISH, IDC_RADIO_SIMPLIFIED, IDC_RADIO_TRADITIONAL};
   int shown = 0;
-  for (const Row& r : rows) {
-    dlg.steps.push_back([&, r] {
+  for (auto [focus, key, to] : {Row(0, 0, 2), Row(0, 0, 1), Row(0, 0, 1), Row(IDC_RADIO_SIMPLIFIED, VK_DOWN, 0),
+                                Row(IDC_RADIO_ENGLISH, VK_RIGHT, 2), Row(IDC_RADIO_TRADITIONAL, VK_DOWN, -1),
+                                Row(IDC_RADIO_TRADITIONAL, VK_UP, 0), Row(IDC_RADIO_ENGLISH, VK_LEFT, 1),
+                                Row(IDC_RADIO_SIMPLIFIED, VK_UP, -1), Row(IDC_RADIO_SIMPLIFIED, VK_RIGHT, 0)}) {
+    const int f = focus, k = key, t = to;  // (a lambda takes no structured binding)
+    dlg.steps.push_back([&, f, k, t](auto&) {
       WriteLang(9);  // so that every write shows
-      if (r.focus) {
-        ::SetFocus(::GetDlgItem(dlg.m_hWnd, r.focus));
-        dlg.Key(r.key);
-      } else {
-        dlg.Click(button[r.to]);
-      }
+      f ? (void)::SetFocus(::GetDlgItem(dlg.m_hWnd, f)), dlg.Key(k) : dlg.Click(button[t]);
     });
-    dlg.steps.push_back([&, r] {
-      SCOPED_TRACE(::testing::Message() << "from " << r.focus << " key " << r.key << " to " << r.to);
-      EXPECT_EQ(r.to < 0 ? 9 : r.to, Lang());
-      if (r.to >= 0) shown = r.to;
-      ExpectLanguage(dlg, kLanguages[shown]);
+    dlg.steps.push_back([&, f, k, t](auto&) {
+      SCOPED_TRACE(::testing::Message() << "from " << f << " key " << k << " to " << t);
+      EXPECT_EQ(t < 0 ? 9 : t, Lang());
+      ExpectLanguage(dlg, kLanguages[shown = t < 0 ? shown : t]);
     });
   }
-  dlg.steps.push_back([&] { dlg.Click(IDC_LEAVE); });
+  dlg.steps.push_back([&](auto&) { dlg.Click(IDC_LEAVE); });
   EXPECT_EQ(IDCANCEL, Run(dlg));
-  EXPECT_TRUE(dlg.steps.empty());
+  EXPECT_TRUE(dlg.Done());
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -228,9 +176,8 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   WriteLang(0);
   ScriptedDlg dlg;
   std::string file;
-  auto expectStep = [&](int focus, UINT key, const char* address, const char* port,
-                        std::function<void()> check) {
-    dlg.steps.push_back([=, &file, &dlg] {
+  auto expectStep = [&](int focus, UINT key, const char* address, const char* port, std::function<void()> check) {
+    dlg.steps.push_back([=, &file, &dlg](auto&) {
       file = vt::ReadFileBytes(Ini());
       boxes.clear();
       ::SetWindowTextA(dlg.m_comboAddress.m_hWnd, address);
@@ -244,7 +191,7 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
       else
         dlg.Click(IDC_OK);
     });
-    dlg.steps.push_back(check);
+    dlg.steps.push_back([check](auto&) { check(); });
   };
   auto refused = [&](const char* message) {
     return [&, message] {
@@ -265,4 +212,28 @@ TEST_F(InitDlgTest, EnterKeysAndRefusedInput) {
   EXPECT_EQ(IDOK, Run(dlg));
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(81, static_cast<int>(::GetPrivateProfileIntA("VELO_KEYWORDS", "PORT00", 0, Ini().c_str())));
+}
+
+// The list's selection change shows the chosen entry's port; the Delete
+// button asks first (Yes and No, no icon, owned by the dialog) and takes
+// the selected entry away.
+TEST_F(InitDlgTest, SelectionShowsItsPortAndDeleteAsksFirst) {
+  vt::WriteFileBytes(Ini(),
+                     "[VELO_KEYWORDS]\r\nCOUNT=2\r\nIP00=10.0.0.1\r\nPORT00=8000\r\nIP01=10.0.0.2\r\nPORT01=90\r\n");
+  ScriptedDlg dlg;
+  dlg.steps = {[&](auto&) { ::SetFocus(::GetWindow(dlg.m_comboAddress.m_hWnd, GW_CHILD)), dlg.Key(VK_DOWN); },
+               [&](auto&) {
+                 EXPECT_EQ(L"10.0.0.2 90", dlg.Text(IDC_ADDRESS_LIST) + L" " + dlg.Text(IDC_PORT));
+                 dlg.Click(IDC_DELETE);
+               },
+               [&](auto&) {
+                 EXPECT_EQ("sure delete?|delete|4",
+                           asked.text + "|" + asked.caption + "|" + std::to_string(asked.type));
+                 EXPECT_EQ(dlg.m_hWnd, asked.hOwner);
+                 EXPECT_EQ(L"10.0.0.1 8000 1", dlg.Text(IDC_ADDRESS_LIST) + L" " + dlg.Text(IDC_PORT) + L" " +
+                                                   std::to_wstring(dlg.m_comboAddress.GetCount()));
+                 dlg.Click(IDC_LEAVE);
+               }};
+  EXPECT_EQ(IDCANCEL, Run(dlg));
+  EXPECT_TRUE(dlg.Done());
 }

@@ -25,24 +25,23 @@ struct ViewerTest : ::testing::Test {
 };
 
 TEST_F(ViewerTest, OpensOnTheLastAddressAndConnectsOnlyWithBoth) {
-  struct { std::string ini, address, port, deviceIP; long devicePort; } const rows[] = {
-      {kBook, "10.0.0.1", "8000", "10.0.0.1", 8000},  // no INDEX: slot 0
-      {"[VELO_KEYWORDS]\r\nINDEX=3\r\nIP03=10.0.0.3\r\n", "10.0.0.3", "", "", 0},
-      {"[VELO_KEYWORDS]\r\nINDEX=4\r\nPORT04=9000\r\n", "", "9000", "", 0},
-      {"[VELO_KEYWORDS]\r\nINDEX=5\r\nIP05=127.0.0.1\r\nPORT05=40000\r\n", "127.0.0.1", "40000", "127.0.0.1", 40000},
-      {"[VELO_KEYWORDS]\r\nINDEX=6\r\nIP06=127.0.0.1\r\nPORT06=70000\r\n", "127.0.0.1", "", "", 0},
-      {kBook + "INDEX=-1\r\n", "", "", "", 0}, {"", "", "", "", 0}};  // the last: no file, and none is made
-  for (const auto& row : rows) {
-    if (row.ini.empty()) DeleteFileA(kIni); else vt::WriteFileBytes(kIni, row.ini);
+  // {the file, then what the boxes show and what the control was given: address|port|address|port}
+  const std::string k = "[VELO_KEYWORDS]\r\nINDEX=";
+  using R = std::pair<std::string, std::string>;
+  for (const R& row : {R(kBook, "10.0.0.1|8000|10.0.0.1|8000"),  // no INDEX: slot 0
+                       R(k + "3\r\nIP03=10.0.0.3\r\n", "10.0.0.3|||0"), R(k + "4\r\nPORT04=9000\r\n", "|9000||0"),
+                       R(k + "5\r\nIP05=127.0.0.1\r\nPORT05=40000\r\n", "127.0.0.1|40000|127.0.0.1|40000"),
+                       R(k + "6\r\nIP06=127.0.0.1\r\nPORT06=70000\r\n", "127.0.0.1|||0"),
+                       R(kBook + "INDEX=-1\r\n", "|||0"), R("", "|||0")}) {  // the last: no file, and none is made
+    row.first.empty() ? (void)DeleteFileA(kIni) : (void)vt::WriteFileBytes(kIni, row.first);
     Viewer dlg;
     dlg.steps.push_back([&](Viewer& v) {
-      EXPECT_EQ(row.address + "|" + row.port + "|" + row.deviceIP,
-                v.GetDlgItemText(IDC_VIEWER_ADDRESS) + "|" + v.GetDlgItemText(IDC_VIEWER_PORT) + "|" +
-                    v.m_dvrOcx.GetdeviceIP()) << row.ini;
-      EXPECT_EQ(row.devicePort, v.m_dvrOcx.GetDevicePort());
+      EXPECT_EQ(row.second, v.GetDlgItemText(IDC_VIEWER_ADDRESS) + "|" + v.GetDlgItemText(IDC_VIEWER_PORT) + "|" +
+                                v.m_dvrOcx.GetdeviceIP() + "|" + std::to_string(v.m_dvrOcx.GetDevicePort()))
+          << row.first;
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
-    EXPECT_EQ(!row.ini.empty(), vt::FileExists(kIni));
+    EXPECT_EQ(!row.first.empty(), vt::FileExists(kIni));
   }
   EXPECT_TRUE(boxes.empty());
 }
@@ -75,7 +74,15 @@ TEST_F(ViewerTest, OpensWithItsMenuTheControlInPlaceAndTheLanguageWindowsHidden)
     for (int id : {3001, 3002, 3003}) EXPECT_FALSE(IsWindowVisible(GetDlgItem(v.m_dvrOcx.m_hWnd, id))) << id;
     EXPECT_FALSE(GetWindowLongPtrA(dlg.deep, GWL_STYLE) & WS_VISIBLE);  // exact captions, at any depth
     EXPECT_TRUE(IsWindowVisible(dlg.spaced) && IsWindowVisible(GetDlgItem(v.m_dvrOcx.m_hWnd, 3010)));
+    v.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX | 0xF);  // the low four bits are the system's
   });
+  dlg.steps.push_back([&](Viewer& v) {  // in the About box's modal loop, owned by the main window
+    HWND about = GetForegroundWindow();
+    EXPECT_TRUE(GetWindow(about, GW_OWNER) == v.m_hWnd && WindowTextOf(about) == "关于 VELODvr");
+    if (about != v.m_hWnd) PostMessageA(about, WM_COMMAND, IDOK, 0);
+  });
+  CWinApp app;
+  app.m_pMainWnd = &dlg;
   EXPECT_EQ(IDOK, dlg.DoModal());
   EXPECT_EQ(S_OK, DvrOcxCanUnloadNow());
   EXPECT_TRUE(boxes.empty()) << "the refused Enabled request is quiet";
@@ -85,21 +92,11 @@ TEST_F(ViewerTest, OpensWithItsMenuTheControlInPlaceAndTheLanguageWindowsHidden)
 void CheckFrame(CViewerDlg& v) {
   RECT c, r = RectInParent(v.m_dvrOcx.m_hWnd);
   v.GetClientRect(&c);
-  HDC mem = CreateCompatibleDC(nullptr);
-  BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), c.right, -c.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-  DWORD* px = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&px), nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  std::fill(px, px + c.right * c.bottom, 0x010203u);
-  v.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem));
-  GdiFlush();
-  int wrong = 0;
-  for (LONG y = 0; y < c.bottom; ++y)
-    for (LONG x = 0; x < c.right; ++x)
-      wrong += (px[y * c.right + x] & 0xFFFFFF) !=
-               (x >= r.left && x < r.right && y >= r.top && y < r.bottom ? 0x010203u : 0xC8C8C8u);
-  EXPECT_EQ(0, wrong);
-  SelectObject(mem, old), DeleteObject(bmp), DeleteDC(mem);
+  vt::Canvas canvas(c.right, c.bottom);
+  v.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()));
+  EXPECT_EQ(0, canvas.Wrong([&](int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom ? canvas.before(x, y) : 0xC8C8C8u;
+  }));
 }
 
 std::vector<MSG> g_pressed;
@@ -116,7 +113,7 @@ TEST_F(ViewerTest, PaintsTheFrameAlsoMaximisedAndAPressOnItMovesTheWindow) {
   dlg.steps.push_back([&](Viewer& v) {
     CheckFrame(v);
     v.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 5));
-    v.ShowWindow(SW_MAXIMIZE);
+    v.SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE);  // not the About box's
   });
   dlg.steps.push_back([&](Viewer& v) {
     EXPECT_TRUE(IsZoomed(v.m_hWnd));
@@ -149,13 +146,13 @@ TEST_F(ViewerTest, SetIpPortStoresTheUnnumberedPairAndConnectsAndTheHiddenButton
     v.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_BUTTON2, BN_CLICKED), 0);
     EXPECT_EQ(first == SW_HIDE ? SW_SHOW : SW_HIDE, g_nCompanionShowCmd);
     // A tool that is no window is left alone; the others get their texts.
-    struct { UINT flags; int id; const char* text; } const tips[] = {
-        {0, 1010, ""}, {TTF_IDISHWND, IDC_BUTTON1, "hello"}, {TTF_IDISHWND, IDC_BUTTON3, "hsi"}};
-    for (const auto& tip : tips) {
+    using Tip = std::tuple<UINT, int, const char*>;
+    for (auto [flags, id, text] :
+         {Tip(0, 1010, ""), Tip(TTF_IDISHWND, IDC_BUTTON1, "hello"), Tip(TTF_IDISHWND, IDC_BUTTON3, "hsi")}) {
       TOOLTIPTEXTA t{};
-      t.hdr.code = TTN_NEEDTEXTA, t.uFlags = tip.flags;
-      t.hdr.idFrom = tip.flags ? reinterpret_cast<UINT_PTR>(v.GetDlgItem(tip.id)) : 1010;
-      EXPECT_STREQ(tip.text, (v.SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&t)), t.szText));
+      t.hdr.code = TTN_NEEDTEXTA, t.uFlags = flags;
+      t.hdr.idFrom = flags ? reinterpret_cast<UINT_PTR>(v.GetDlgItem(id)) : 1010;
+      EXPECT_STREQ(text, (v.SendMessage(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&t)), t.szText));
     }
   });
   dlg.DoModal();
