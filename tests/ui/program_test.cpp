@@ -72,7 +72,7 @@ bool IsViewer(HWND h) { return GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW;
 
 }  // namespace
 
-TEST(Program, FirstStartInstallsAndConnectsTheViewerAndClosingItEnds) {
+TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
   // Preconditions: a prefix in which the control was never registered, and
   // a working folder without settings.
   HKEY key = nullptr;
@@ -115,4 +115,23 @@ TEST(Program, FirstStartInstallsAndConnectsTheViewerAndClosingItEnds) {
   EXPECT_EQ(2u, texts.size()) << "a message before the viewer";
   PostMessageW(viewer, WM_CLOSE, 0, 0);
   EXPECT_TRUE(p.WaitExit(10000));
+
+  // The next start: nothing to install, the stored address shown; Escape in
+  // the address list ends the program without any other window.
+  ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path())) << GetLastError();
+  texts.clear();
+  init = AnswerBoxesUntil(p, IsInit, &texts);
+  ASSERT_NE(nullptr, init);
+  EXPECT_TRUE(texts.empty());
+  EXPECT_EQ("127.0.0.1", Text(GetDlgItem(init, 1016)));
+  PostMessageW(GetWindow(GetDlgItem(init, 1016), GW_CHILD), WM_KEYDOWN, VK_ESCAPE, 0);
+  std::vector<HWND> others;
+  EXPECT_TRUE(vt::PumpUntil(
+      [&] {
+        for (HWND h : Windows(p.pid()))
+          if (h != init) others.push_back(h);
+        return !p.Running();
+      },
+      10000));
+  EXPECT_TRUE(others.empty()) << Text(others.front());
 }
