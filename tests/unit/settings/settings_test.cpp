@@ -381,7 +381,17 @@ TEST_F(Settings, DeleteWhereTheFileSystemRefuses) {
     EXPECT_EQ(DeleteResult::kDeleted, DeleteAddressLines("192.168.1.10"));
     EXPECT_EQ(kCut, File());
   }
-  EXPECT_EQ(Strings{}, Shown());
+  // A file nobody may write: the message, the file unchanged.
+  Put(kTwo);
+  {
+    const std::string file = UnixPath(m_dir / kFileName);
+    auto writable = [] { return vt::WriteFileBytes(kFileName, kTwo); };
+    Finally undo{[&] { RunUnix("chattr", "-i \"" + file + "\"", writable); }};
+    ASSERT_TRUE(RunUnix("chattr", "+i \"" + file + "\"", [&] { return !writable(); }));
+    EXPECT_EQ(DeleteResult::kOpenFailed, DeleteAddressLines("192.168.1.10"));
+    EXPECT_EQ(kTwo, File());
+  }
+  EXPECT_EQ(Strings{"CreateFile fail"}, Shown());
   EXPECT_EQ(Strings{"QlUserCfg.ini"}, Files());
 
   // The disk fills up: a 16 KiB tmpfs holding the file, filled to the brim,
