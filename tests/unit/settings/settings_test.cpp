@@ -385,7 +385,10 @@ TEST_F(Settings, DeleteWhereTheFileSystemRefuses) {
   Put(kTwo);
   {
     const std::string file = UnixPath(m_dir / kFileName);
-    auto writable = [] { return vt::WriteFileBytes(kFileName, kTwo); };
+    auto writable = [] {  // opened for writing, its bytes left alone
+      HANDLE h = ::CreateFileA(kFileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      return h != INVALID_HANDLE_VALUE && ::CloseHandle(h);
+    };
     Finally undo{[&] { RunUnix("chattr", "-i \"" + file + "\"", writable); }};
     ASSERT_TRUE(RunUnix("chattr", "+i \"" + file + "\"", [&] { return !writable(); }));
     EXPECT_EQ(DeleteResult::kOpenFailed, DeleteAddressLines("192.168.1.10"));
