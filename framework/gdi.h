@@ -1,5 +1,5 @@
 // A device context: wraps a given HDC, or owns a memory DC. Bitmaps have
-// their owner in framework/handles.h.
+// their owner in components/common/handles.h.
 #pragma once
 
 #include <windows.h>
@@ -18,5 +18,5 @@ class CDC {
   void FillSolidRect(const RECT& r, COLORREF cr);
 
  private:
-  CScopedHandle<HDC, BOOL, ::DeleteDC> m_owned;
+  CMemoryDC m_owned;
 };

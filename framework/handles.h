@@ -1,14 +1,10 @@
 // Handles that release themselves: the owners shared with the viewer control
-// (CComPtr, CScopedHandle and CHandle, CRegKey, CModule over it) and
+// (CComPtr, CScopedHandle and the other owners there) and
 //
-//   CBitmap        a bitmap (DeleteObject)
 //   CSelectObject  a GDI object selected into a DC, deselected when it goes
 #pragma once
 
 #include "components/common/handles.h"
-
-inline BOOL WINAPI DeleteBitmapObject(HBITMAP h) { return ::DeleteObject(h); }
-using CBitmap = CScopedHandle<HBITMAP, BOOL, DeleteBitmapObject>;
 
 class CSelectObject {
  public:

@@ -6,6 +6,7 @@
 
 #include "framework/app.h"
 #include "framework/filedialog.h"
+#include "framework/handles.h"
 #include "framework/msgbox.h"
 
 namespace {
@@ -55,18 +56,17 @@ HMODULE LoadLibraryByPath(const char* pszPath) {
 // Calls the entry point of a loaded library and frees the library. Its
 // outcome is shown: pszDoneText (if any) after success, else pszFailText
 // with the HRESULT ("Register fail: 0x80040200").
-void CallEntryPoint(HMODULE hLibrary, const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
+void CallEntryPoint(CModule& hLibrary, const char* pszEntryPoint, const char* pszDoneText, const char* pszFailText) {
   // The one cast to the entry point's real type (through the generic function
   // pointer type, which the compiler accepts as a match for any signature).
   auto pfnEntry =
       reinterpret_cast<PFNDLLREGISTER>(reinterpret_cast<void (*)()>(::GetProcAddress(hLibrary, pszEntryPoint)));
   if (!pfnEntry) {
     ShowMessage("GetProcAddress fail");
-    ::FreeLibrary(hLibrary);
     return;
   }
   const HRESULT hr = pfnEntry();
-  ::FreeLibrary(hLibrary);
+  hLibrary.Release();  // its work is done: not held while the outcome is shown
   if (SUCCEEDED(hr)) {
     if (pszDoneText) ShowMessage(pszDoneText);
     return;
@@ -82,7 +82,7 @@ void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const
   CFileDialog dlg(TRUE, nullptr, nullptr, 0, kLibraryFilter, nullptr);
   if (dlg.DoModal() != IDOK) return;
 
-  HMODULE hLibrary = LoadLibraryByPath(dlg.GetPathName().c_str());
+  CModule hLibrary(LoadLibraryByPath(dlg.GetPathName().c_str()));
   if (!hLibrary) {
     ShowMessage("LoadLibrary fail");
     return;
@@ -93,7 +93,7 @@ void CallChosenLibrary(const char* pszEntryPoint, const char* pszDoneText, const
 }  // namespace
 
 int IsControlRegistered() {
-  HKEY hKey = nullptr;
+  CRegKey hKey;
   if (::RegOpenKeyA(HKEY_CLASSES_ROOT, kControlServerKey, &hKey) != ERROR_SUCCESS || !hKey) return 0;
 
   // Only a string that fits the 260-byte buffer with its terminator names a
@@ -104,17 +104,14 @@ int IsControlRegistered() {
   DWORD dwType = REG_NONE;
   DWORD cbPath = sizeof(szPath);
   LONG lResult = ::RegQueryValueExA(hKey, nullptr, nullptr, &dwType, reinterpret_cast<BYTE*>(szPath), &cbPath);
-  ::RegCloseKey(hKey);
   if (lResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ)) return 0;
   if (cbPath > 0 && szPath[cbPath - 1] == '\0') --cbPath;  // the stored terminator
   if (cbPath == 0 || cbPath >= sizeof(szPath)) return 0;
   szPath[cbPath] = '\0';
 
   // Existence only: no access asked for, so a library in use still counts.
-  HANDLE hFile = ::CreateFileA(szPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (hFile == INVALID_HANDLE_VALUE) return 0;
-  ::CloseHandle(hFile);
-  return 1;
+  CHandle hFile(::CreateFileA(szPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  return hFile.Valid() ? 1 : 0;
 }
 
 void InstallComponents(HWND hOwner) {
@@ -141,10 +138,10 @@ void ExtractPayload(HWND hOwner, const char* pszType, int nId, const char* pszFi
   char szPath[MAX_PATH];
   snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, pszFileName);
 
-  HANDLE hFile = ::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  CHandle hFile(::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD dwError = ::GetLastError();
-  if (hFile == INVALID_HANDLE_VALUE) {
+  if (!hFile.Valid()) {
     ReportWriteFailure(szPath, dwError);
     return;
   }
@@ -153,11 +150,11 @@ void ExtractPayload(HWND hOwner, const char* pszType, int nId, const char* pszFi
     // the question run together, with no separator.
     std::string strQuestion = std::string(szPath) + "文件已经存在，　覆盖吗";
     int nAnswer = ShowMessageBox(hOwner, strQuestion.c_str(), "Stop", MB_YESNO);
-    ::CloseHandle(hFile);
+    hFile.Release();  // closed before the file is opened again to be emptied
     if (nAnswer != IDYES) return;
-    hFile = ::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) {
+    hFile.Attach(::CreateFileA(szPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!hFile.Valid()) {
       ReportWriteFailure(szPath, ::GetLastError());
       return;
     }
@@ -167,7 +164,8 @@ void ExtractPayload(HWND hOwner, const char* pszType, int nId, const char* pszFi
   DWORD cbWritten = 0;
   BOOL bWritten = ::WriteFile(hFile, pData, cbData, &cbWritten, nullptr);
   dwError = bWritten ? ERROR_DISK_FULL : ::GetLastError();  // a short write means the disk is full
-  ::CloseHandle(hFile);
+  // Closed, the file complete on disk, before a failure is reported.
+  hFile.Release();
   if (!bWritten || cbWritten != cbData) ReportWriteFailure(szPath, dwError);
 }
 
@@ -177,7 +175,7 @@ void RegisterControl() {
   if (GetSystemDir(szSysDir)) snprintf(szPath, sizeof(szPath), "%s\\%s", szSysDir, g_aPayloads[0].pszFileName);
 
   // The copy just written into the system directory, by its full path.
-  HMODULE hLibrary = szPath[0] ? LoadLibraryByPath(szPath) : nullptr;
+  CModule hLibrary(szPath[0] ? LoadLibraryByPath(szPath) : nullptr);
   if (!hLibrary) {
     DWORD dwError = szPath[0] ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
     if (dwError == ERROR_MOD_NOT_FOUND) {

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "components/common/handles.h"
 #include "components/common/port.h"
 #include "framework/msgbox.h"
 #include "settings/profile_text.h"
@@ -68,12 +69,12 @@ bool ReplaceThroughTempFile(const std::string& text, bool* made) {
   char szTemp[MAX_PATH];
   const bool named = !Fails(kFailCreateTemp) && ::GetTempFileNameA(".", "qlu", 0, szTemp) != 0;
   // Named is not made: where no file can be created the name still comes back.
-  HANDLE h = named ? ::CreateFileA(szTemp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                   : INVALID_HANDLE_VALUE;
-  *made = h != INVALID_HANDLE_VALUE;
+  CHandle h(named ? ::CreateFileA(szTemp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                  : INVALID_HANDLE_VALUE);
+  *made = h.Valid();
   bool ok = *made && !Fails(kFailWriteTemp) && WriteAll(h, text.data(), text.size()) && !Fails(kFailFlushTemp) &&
             ::FlushFileBuffers(h);
-  if (*made) ::CloseHandle(h);
+  h.Release();  // closed before it is moved over the settings file
   ok = ok && !Fails(kFailReplace) &&
        ::MoveFileExA(szTemp, kFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok && named) ::DeleteFileA(szTemp);
@@ -83,12 +84,11 @@ bool ReplaceThroughTempFile(const std::string& text, bool* made) {
 // For a folder that takes no new file: the file rewritten where it stands,
 // and the old text put back when the write fails or comes up short.
 bool RewriteInPlace(const std::string& text, const std::string& oldText) {
-  HANDLE h = OpenFile(OPEN_EXISTING);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  CHandle h(OpenFile(OPEN_EXISTING));
+  if (!h.Valid()) return false;
   bool ok =
       Fails(kFailWriteInPlace) ? (WriteFromStart(h, text.substr(0, text.size() / 2)), false) : WriteFromStart(h, text);
   if (!ok) WriteFromStart(h, oldText);
-  ::CloseHandle(h);
   return ok;
 }
 
@@ -97,23 +97,18 @@ void ShowNumber(HWND hWnd, int n) { ::SetWindowTextA(hWnd, std::to_string(n).c_s
 }  // namespace
 
 void EnsureSettingsFile() {
-  HANDLE h = OpenFile(OPEN_EXISTING);
-  if (h != INVALID_HANDLE_VALUE) {
-    // Its contents are not examined: an existing empty file stays empty.
-    ::CloseHandle(h);
-    return;
-  }
+  // Its contents are not examined: an existing empty file stays empty.
+  if (CHandle(OpenFile(OPEN_EXISTING)).Valid()) return;
   // Only a missing file is created; a file that exists but cannot be opened
   // (locked, a folder of that name) is left alone without a word.
   if (::GetLastError() != ERROR_FILE_NOT_FOUND) return;
   AfxMessageBox("CreateFile");
-  h = OpenFile(OPEN_ALWAYS);
-  if (h == INVALID_HANDLE_VALUE) {
+  CHandle h(OpenFile(OPEN_ALWAYS));
+  if (!h.Valid()) {
     AfxMessageBox("Create File fail");
     return;
   }
   WriteAll(h, kDefaultContents, kDefaultContentsSize);
-  ::CloseHandle(h);
 }
 
 bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
@@ -121,8 +116,8 @@ bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
   // at a zero byte: a Delete rewrites the file from this text, so a text
   // that stopped early would lose every line after the stop.
   text->clear();
-  HANDLE h = OpenFile(dwCreationDisposition);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  CHandle h(OpenFile(dwCreationDisposition));
+  if (!h.Valid()) return false;
   LARGE_INTEGER size{};
   bool ok = ::GetFileSizeEx(h, &size) && size.QuadPart <= kMaxFileSize;
   if (ok) {
@@ -139,7 +134,6 @@ bool ReadFileImage(DWORD dwCreationDisposition, std::string* text) {
     ok = got == text->size();
     text->resize(got);
   }
-  ::CloseHandle(h);
   return ok;
 }
 

@@ -5,6 +5,9 @@
 //   CHandle        a kernel object handle (CloseHandle)
 //   CRegKey        an open registry key (RegCloseKey)
 //   CModule        a loaded library (FreeLibrary)
+//   CGdiObject<H>  a font, brush or bitmap (DeleteObject); CBitmap for bitmaps
+//   CMemoryDC      a device context made by the program (DeleteDC)
+//   CSocket<S, F>  a socket, closed by F: CSocket<SOCKET, ::closesocket>
 //
 // Owners are not copied. Release() lets go early, where the order of
 // teardown matters; Detach() hands the handle over to someone else.
@@ -12,6 +15,8 @@
 
 #include <unknwn.h>
 #include <windows.h>
+
+#include <utility>
 
 template <class T>
 class CComPtr {
@@ -43,6 +48,7 @@ class CComPtr {
   void Release() {
     if (T* q = p) p = nullptr, q->Release();
   }
+  T* Detach() { return std::exchange(p, nullptr); }
 
   T* p = nullptr;
 };
@@ -59,20 +65,13 @@ class CScopedHandle {
   operator H() const { return m_h; }
   H* operator&() { return Release(), &m_h; }
   // Owns h instead of what it held.
-  void Attach(H h) {
-    Release();
-    m_h = h;
-  }
+  void Attach(H h) { Release(), m_h = h; }
   bool Valid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
   void Release() {
     if (Valid()) Close(m_h);
     m_h = nullptr;
   }
-  H Detach() {
-    H h = m_h;
-    m_h = nullptr;
-    return h;
-  }
+  H Detach() { return std::exchange(m_h, nullptr); }
 
  private:
   H m_h;
@@ -81,3 +80,32 @@ class CScopedHandle {
 using CHandle = CScopedHandle<HANDLE, BOOL, ::CloseHandle>;
 using CRegKey = CScopedHandle<HKEY, LONG, ::RegCloseKey>;
 using CModule = CScopedHandle<HMODULE, BOOL, ::FreeLibrary>;
+
+template <class H>
+BOOL WINAPI DeleteGdiObject(H h) {
+  return ::DeleteObject(h);
+}
+template <class H>
+using CGdiObject = CScopedHandle<H, BOOL, DeleteGdiObject<H>>;
+using CBitmap = CGdiObject<HBITMAP>;
+using CMemoryDC = CScopedHandle<HDC, BOOL, ::DeleteDC>;
+
+// The socket type and its close function come from winsock2.h, which this
+// header leaves to its users.
+template <class S, int(WINAPI* Close)(S)>
+class CSocket {
+ public:
+  CSocket() = default;
+  CSocket(const CSocket&) = delete;
+  CSocket& operator=(const CSocket&) = delete;
+  ~CSocket() { Release(); }
+
+  operator S() const { return m_s; }
+  void Attach(S s) { Release(), m_s = s; }
+  void Release() {
+    if (m_s != ~S()) Close(std::exchange(m_s, ~S()));
+  }
+
+ private:
+  S m_s = ~S();  // INVALID_SOCKET
+};

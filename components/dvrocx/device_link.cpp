@@ -76,7 +76,7 @@ bool ResolveDeviceAddress(const std::string& typed, in_addr& address) {
 bool CDeviceLink::Start(const in_addr& address, USHORT port, HWND notify, WPARAM attempt, int* error) {
   Stop();
   *error = 0;
-  m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  m_socket.Attach(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (m_socket == INVALID_SOCKET) {
     *error = WSAGetLastError();
     return false;
@@ -117,10 +117,8 @@ void CDeviceLink::Stop() {
     WaitForSingleObject(m_hThread, INFINITE);
     m_hThread.Release();
   }
-  if (m_socket != INVALID_SOCKET) {
-    closesocket(m_socket);
-    m_socket = INVALID_SOCKET;
-  }
+  // Only now that the worker is gone: it uses the socket and both events.
+  m_socket.Release();
   m_hNetEvent.Release();
   m_hCancel.Release();
 }

@@ -46,7 +46,7 @@ class CDeviceLink {
   void WatchConnection();
   void Post(UINT message, LPARAM lParam) const;
 
-  SOCKET m_socket = INVALID_SOCKET;
+  CSocket<SOCKET, ::closesocket> m_socket;
   CHandle m_hThread;
   CHandle m_hCancel;                                           // manual-reset: set by Stop
   CScopedHandle<WSAEVENT, BOOL, ::WSACloseEvent> m_hNetEvent;  // network events of m_socket

@@ -27,13 +27,12 @@ class CClassFactory final : public IClassFactory {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    CDvrOcxControl* control = new (std::nothrow) CDvrOcxControl();
+    CComPtr<CDvrOcxControl> control;
+    control.p = new (std::nothrow) CDvrOcxControl();
     if (control == nullptr) return E_OUTOFMEMORY;
-    // The new object starts with one reference; QueryInterface adds the
-    // caller's and the Release drops ours (destroying it on failure).
-    HRESULT hr = control->QueryInterface(iid, object);
-    control->Release();
-    return hr;
+    // The new object starts with one reference, ours; QueryInterface adds the
+    // caller's and ours goes with the owner (destroying it on failure).
+    return control->QueryInterface(iid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock)
@@ -116,12 +115,10 @@ HRESULT LoadOwnTypeLib(ITypeLib** typeLib) {
 HRESULT LoadOwnTypeInfo(REFGUID guid, ITypeInfo** typeInfo) {
   if (typeInfo == nullptr) return E_POINTER;
   *typeInfo = nullptr;
-  ITypeLib* typeLib = nullptr;
+  CComPtr<ITypeLib> typeLib;
   HRESULT hr = LoadOwnTypeLib(&typeLib);
   if (FAILED(hr)) return hr;
-  hr = typeLib->GetTypeInfoOfGuid(guid, typeInfo);
-  typeLib->Release();
-  return hr;
+  return typeLib->GetTypeInfoOfGuid(guid, typeInfo);
 }
 
 }  // namespace dvrocx

@@ -218,15 +218,14 @@ STDMETHODIMP COleControl::InPlaceDeactivate() {
   UIDeactivate();
   m_bInPlaceActive = false;
   DestroyFace();
-  // The site is no longer held while it hears of the deactivation.
-  IOleInPlaceSite* site = m_pInPlaceSite.p;
-  m_pInPlaceSite.p = nullptr;
+  // Neither the site nor its frame and window are held while the site hears
+  // of the deactivation.
+  CComPtr<IOleInPlaceSite> site;
+  site.p = m_pInPlaceSite.Detach();
   m_pFrame.Release();
   m_pUIWindow.Release();
-  if (site != nullptr) {
-    TraceFailure(site->OnInPlaceDeactivate(), "ocx: IOleInPlaceSite::OnInPlaceDeactivate");
-    site->Release();
-  }
+  if (site != nullptr) TraceFailure(site->OnInPlaceDeactivate(), "ocx: IOleInPlaceSite::OnInPlaceDeactivate");
+  site.Release();  // before our own reference, which may be the last one
   Release();
   return S_OK;
 }

@@ -150,18 +150,16 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPA
 STDMETHODIMP CEventPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (sink == nullptr || cookie == nullptr) return E_POINTER;
   *cookie = 0;
-  IUnknown* events = nullptr;
-  if (FAILED(sink->QueryInterface(m_events, reinterpret_cast<void**>(&events))) &&
-      FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&events))))
+  CComPtr<IUnknown> events;
+  if (FAILED(events.QueryFrom(sink, m_events)) && FAILED(events.QueryFrom(sink, IID_IDispatch)))
     return CONNECT_E_CANNOTCONNECT;
   for (int i = 0; i < kMaxSinks; ++i) {
     if (m_sinks[i] == nullptr) {
-      m_sinks[i].p = events;
+      m_sinks[i].p = events.Detach();
       *cookie = static_cast<DWORD>(i + 1);
       return S_OK;
     }
   }
-  events->Release();
   return CONNECT_E_ADVISELIMIT;
 }
 

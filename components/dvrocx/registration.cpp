@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dvrocx_ids.h"
+#include "handles.h"
 #include "module.h"
 
 namespace {
@@ -34,14 +35,17 @@ std::string ClassKey() { return "CLSID\\" + GuidText(CLSID_DvrOcx); }
 // Sets the default value (name null) or a named string value of HKCR\key,
 // creating the key.
 bool SetString(const std::string& key, const char* name, const std::string& value) {
-  HKEY hKey = nullptr;
+  CRegKey hKey;
   if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                       &hKey, nullptr) != ERROR_SUCCESS)
     return false;
-  const LONG result = RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(hKey);
-  return result == ERROR_SUCCESS;
+  return RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool KeyExists(const std::string& key) {
+  CRegKey hKey;
+  return RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS;
 }
 
 // Deletes HKCR\key if it has no subkeys left; a key that is already gone is
@@ -83,13 +87,11 @@ bool RemoveClassKeys() {
 }
 
 HRESULT RegisterOwnTypeLib() {
-  ITypeLib* typeLib = nullptr;
+  CComPtr<ITypeLib> typeLib;
   HRESULT hr = dvrocx::LoadOwnTypeLib(&typeLib);
   if (FAILED(hr)) return hr;
   std::wstring path = dvrocx::ModulePathW();
-  hr = RegisterTypeLib(typeLib, &path[0], nullptr);
-  typeLib->Release();
-  return hr;
+  return RegisterTypeLib(typeLib, &path[0], nullptr);
 }
 
 }  // namespace
@@ -110,9 +112,7 @@ STDAPI DllUnregisterServer() {
   HRESULT hr = S_OK;
   // Only a registered library is unregistered: unregistering twice is harmless.
   const std::string typeLibKey = "TypeLib\\" + GuidText(LIBID_DvrOcxLib) + "\\" + kTypeLibVersion;
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, typeLibKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
-    RegCloseKey(hKey);
+  if (KeyExists(typeLibKey)) {
     if (FAILED(UnRegisterTypeLib(LIBID_DvrOcxLib, DvrOcxLib_VersionMajor, DvrOcxLib_VersionMinor, LOCALE_NEUTRAL,
                                  kSysKind)))
       hr = SELFREG_E_TYPELIB;

@@ -4,10 +4,6 @@
 
 namespace dvrocx {
 
-CUiText::~CUiText() {
-  if (m_hTexts != nullptr) FreeLibrary(m_hTexts);
-}
-
 bool CUiText::SetLanguage(int language) {
   const char* file = nullptr;
   if (language == kSimplifiedChinese)
@@ -24,8 +20,7 @@ bool CUiText::SetLanguage(int language) {
   } else {
     language = kEnglish;
   }
-  if (m_hTexts != nullptr) FreeLibrary(m_hTexts);
-  m_hTexts = texts;
+  m_hTexts.Attach(texts);
   m_nLanguage = language;
   return file == nullptr || texts != nullptr;
 }

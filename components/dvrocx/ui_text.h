@@ -8,17 +8,14 @@
 
 #include <string>
 
+#include "handles.h"
+
 namespace dvrocx {
 
 enum Language : int { kEnglish = 0, kSimplifiedChinese = 1, kTraditionalChinese = 2 };
 
 class CUiText {
  public:
-  CUiText() = default;
-  ~CUiText();
-  CUiText(const CUiText&) = delete;
-  CUiText& operator=(const CUiText&) = delete;
-
   // Switches the table; when a Chinese library cannot be loaded the texts
   // stay English and false is returned.
   bool SetLanguage(int language);
@@ -28,7 +25,7 @@ class CUiText {
   std::string Load(UINT id) const;
 
  private:
-  HMODULE m_hTexts = nullptr;  // null: the module's own English table
+  CModule m_hTexts;  // null: the module's own English table
   int m_nLanguage = kEnglish;
 };
 

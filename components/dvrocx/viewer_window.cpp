@@ -92,19 +92,14 @@ CViewerWindow::CViewerWindow(IViewerOwner& owner) : m_owner(owner) {
 
   // SimSun by name: Chinese texts need a CJK font whatever the system's
   // default GUI font is.
-  m_hFont = CreateFontA(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
-  m_hLabelFont = CreateFontA(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
-  m_hBarBrush = CreateSolidBrush(kBarColor);
+  m_hFont.Attach(CreateFontA(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun"));
+  m_hLabelFont.Attach(CreateFontA(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun"));
+  m_hBarBrush.Attach(CreateSolidBrush(kBarColor));
 }
 
-CViewerWindow::~CViewerWindow() {
-  Destroy();
-  DeleteObject(m_hFont);
-  DeleteObject(m_hLabelFont);
-  DeleteObject(m_hBarBrush);
-}
+CViewerWindow::~CViewerWindow() { Destroy(); }
 
 bool CViewerWindow::Create(HWND parent, const RECT& rect) {
   if (m_hWnd != nullptr) return true;
@@ -274,12 +269,12 @@ LRESULT CViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       HINSTANCE instance = ModuleInstance();
       m_hStatus = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0, 0,
                                   m_hWnd, reinterpret_cast<HMENU>(INT_PTR{IDC_DVROCX_STATUS}), instance, nullptr);
-      SendMessageA(m_hStatus, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+      SendMessageA(m_hStatus, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(m_hFont)), FALSE);
       for (int i = 0; i < 3; ++i) {
         m_hButtons[i] =
             CreateWindowExA(0, "BUTTON", LanguageCaption(i), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
                             0, 0, m_hWnd, reinterpret_cast<HMENU>(INT_PTR{kButtonIds[i]}), instance, nullptr);
-        SendMessageA(m_hButtons[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
+        SendMessageA(m_hButtons[i], WM_SETFONT, reinterpret_cast<WPARAM>(HFONT(m_hFont)), FALSE);
       }
       if (m_hStatus == nullptr || m_hButtons[0] == nullptr || m_hButtons[1] == nullptr || m_hButtons[2] == nullptr)
         return -1;
@@ -300,7 +295,7 @@ LRESULT CViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       SetTextColor(reinterpret_cast<HDC>(wParam), kStatusColor);
       SetBkColor(reinterpret_cast<HDC>(wParam), kBarColor);
-      return reinterpret_cast<LRESULT>(m_hBarBrush);
+      return reinterpret_cast<LRESULT>(HBRUSH(m_hBarBrush));
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
@@ -334,19 +329,19 @@ void CViewerWindow::OnPaint() {
   RECT client;
   GetClientRect(m_hWnd, &client);
   // Drawn off screen first so the panes do not flicker while resizing.
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap =
-      CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1);
-  if (memory != nullptr && bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    Draw(memory, client, false);
-    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-  } else {
-    Draw(dc, client, false);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
+  {
+    CMemoryDC memory(CreateCompatibleDC(dc));
+    CBitmap bitmap(
+        CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1));
+    if (memory != nullptr && bitmap != nullptr) {
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      Draw(memory, client, false);
+      BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+    } else {
+      Draw(dc, client, false);
+    }
+  }  // the bitmap and the memory DC go before the paint ends
   EndPaint(m_hWnd, &ps);
 }
 

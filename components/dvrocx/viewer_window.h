@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "handles.h"
 #include "ui_text.h"
 
 namespace dvrocx {
@@ -78,11 +79,11 @@ class CViewerWindow {
   HWND m_hWnd = nullptr;
   HWND m_hStatus = nullptr;
   HWND m_hButtons[3] = {};
-  HFONT m_hFont = nullptr;
-  HFONT m_hLabelFont = nullptr;
-  HBRUSH m_hBarBrush = nullptr;
   CUiText m_text;
   StatusLine m_status;
+  CGdiObject<HFONT> m_hFont;
+  CGdiObject<HFONT> m_hLabelFont;
+  CGdiObject<HBRUSH> m_hBarBrush;
   int m_nPanes = 4;
   int m_nSelected = 0;
   int m_nMaximized = -1;  // a pane shown alone after a double click
