@@ -180,10 +180,12 @@ TEST(SkinButton, TheFaceFollowsHoverPressAndDisablingThroughMessages) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     for (CSkinButton* b : {&b1010, &other}) {
+      ::ValidateRect(*b, nullptr);
       if (r.msg == WM_ENABLE)
         b->EnableWindow(static_cast<BOOL>(r.wParam));
       else if (r.msg)
         b->SendMessage(r.msg, r.wParam, MAKELPARAM(10, 10));
+      EXPECT_TRUE(::GetUpdateRect(*b, nullptr, FALSE) || (r.msg != WM_MOUSEHOVER && r.msg != WM_MOUSELEAVE));
       EXPECT_EQ(b == &b1010 ? r.want1010 : r.wantOther, Printed(*b, img)) << "button " << b->GetDlgCtrlID();
     }
   }
@@ -202,6 +204,11 @@ TEST(SkinButton, TheFaceFollowsHoverPressAndDisablingThroughMessages) {
   TRACKMOUSEEVENT cancel{sizeof(cancel), TME_CANCEL | TME_HOVER | TME_LEAVE, other.m_hWnd, 0};
   other.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
   EXPECT_EQ(other.m_hWnd, TrackedWindow());
+  TRACKMOUSEEVENT q{sizeof(q), TME_QUERY, nullptr, 0};
+  UINT hover = 0;  // the hover time asked for is the system's
+  ::SystemParametersInfoA(SPI_GETMOUSEHOVERTIME, 0, &hover, 0);
+  EXPECT_TRUE(::TrackMouseEvent(&q) && q.dwFlags == (TME_HOVER | TME_LEAVE) && q.dwHoverTime == hover)
+      << std::hex << q.dwFlags << " " << std::dec << q.dwHoverTime;
   ::TrackMouseEvent(&cancel);
   other.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(11, 10));
   EXPECT_EQ(nullptr, TrackedWindow()) << "asked again within one stay";
