@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "dvrocx_ids.h"
+#include "stream_url.h"
 #include "port.h"
 #include "ui_strings.h"
 
@@ -50,6 +51,7 @@ CDvrOcxControl::CDvrOcxControl() : COleControl(kClass), m_view(*this) {
 }
 
 CDvrOcxControl::~CDvrOcxControl() {
+  StopStreams();
   m_link.Stop();
   if (m_hLinkWnd != nullptr) DestroyWindow(m_hLinkWnd);
   m_view.Destroy();
@@ -58,6 +60,7 @@ CDvrOcxControl::~CDvrOcxControl() {
 
 // A closed control holds no connection.
 void CDvrOcxControl::OnClose() {
+  StopStreams();
   m_link.Stop();
   ++m_nAttempt;
 }
@@ -94,6 +97,14 @@ HRESULT CDvrOcxControl::InvokeAboutBox(const DispCall& call) {
 
 LONG CDvrOcxControl::SetDeviceIPandPort(const std::wstring& address, USHORT port) {
   const std::string host = Narrow(address);
+  if (video::IsStreamUrl(host)) {
+    const LONG result = PlayStreams(host, port);
+    if (result == kStarted) {
+      m_strDeviceIP = address;
+      m_nDevicePort = port;
+    }
+    return result;
+  }
   in_addr resolved = {};
   if (!m_bWinsock || !ResolveDeviceAddress(host, resolved)) {
     // The running connection, if any, stays; the operator sees why
@@ -102,12 +113,8 @@ LONG CDvrOcxControl::SetDeviceIPandPort(const std::wstring& address, USHORT port
     return kInvalidAddress;
   }
   if (port == 0) return kInvalidPort;
-
-  if (m_hLinkWnd == nullptr) {
-    if (EnsureWindowClass(kLinkClass, &CDvrOcxControl::LinkWindowProc, 0))
-      CreateWindowExA(0, kLinkClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), this);
-    if (m_hLinkWnd == nullptr) return kCannotStart;
-  }
+  if (!EnsureLinkWindow()) return kCannotStart;
+  StopStreams();
 
   m_strDeviceIP = address;
   m_nDevicePort = port;
@@ -121,6 +128,56 @@ LONG CDvrOcxControl::SetDeviceIPandPort(const std::wstring& address, USHORT port
   }
   ShowStatus(StatusLine::kConnecting, 0);
   return kStarted;
+}
+
+bool CDvrOcxControl::EnsureLinkWindow() {
+  if (m_hLinkWnd == nullptr && EnsureWindowClass(kLinkClass, &CDvrOcxControl::LinkWindowProc, 0))
+    CreateWindowExA(0, kLinkClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleInstance(), this);
+  return m_hLinkWnd != nullptr;
+}
+
+// A stream URL: "{ch}" in it plays channels 1-4 in the four tiles, else the
+// one stream plays in the first tile. The URL's own port wins over port.
+LONG CDvrOcxControl::PlayStreams(const std::string& text, USHORT port) {
+  const int tiles = video::HasChannelToken(text) ? kStreamTiles : 1;
+  video::StreamUrl urls[kStreamTiles];
+  for (int i = 0; i < tiles; ++i) {
+    if (!video::ParseStreamUrl(video::ExpandChannel(text, i + 1), port, urls[i])) {
+      m_view.SetStatus({StatusLine::kInvalid, video::MaskPassword(text), port});
+      return kInvalidAddress;
+    }
+    if (urls[i].port == 0) return kInvalidPort;
+  }
+  if (!m_bWinsock || !EnsureLinkWindow()) return kCannotStart;
+  m_link.Stop();
+  StopStreams();
+  ++m_nAttempt;  // news of the replaced streams is dropped from now on
+  m_strLinkHost = video::MaskPassword(text);
+  m_nLinkPort = port;
+  for (int i = 0; i < tiles; ++i) {
+    if (!m_channels[i].Start(urls[i], m_hLinkWnd, kMsgTileChanged, m_nAttempt, i)) {
+      StopStreams();
+      ShowStatus(StatusLine::kFailed, static_cast<int>(GetLastError()));
+      return kCannotStart;
+    }
+    m_view.SetTile(i, m_channels[i].Snapshot());
+  }
+  ShowStatus(StatusLine::kStreamConnecting, 0);
+  return kStarted;
+}
+
+void CDvrOcxControl::StopStreams() {
+  for (int i = 0; i < kStreamTiles; ++i) {
+    m_channels[i].Stop();
+    m_view.SetTile(i, TileView());
+  }
+}
+
+void CDvrOcxControl::OnTileChanged(WPARAM attempt, int index) {
+  if (attempt != m_nAttempt || index < 0 || index >= kStreamTiles) return;
+  const TileView view = m_channels[index].Snapshot();
+  m_view.SetTile(index, view);
+  if (view.state == TileState::kPlaying && view.frame) ShowStatus(StatusLine::kStreamPlaying, 0);
 }
 
 void CDvrOcxControl::ShowStatus(StatusLine::Kind kind, int error) {
@@ -137,6 +194,9 @@ LRESULT CALLBACK CDvrOcxControl::LinkWindowProc(HWND hWnd, UINT message, WPARAM 
   if (message == WM_NCDESTROY && self != nullptr) {
     SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
     self->m_hLinkWnd = nullptr;
+  } else if (self != nullptr && message == kMsgTileChanged) {
+    self->OnTileChanged(wParam, static_cast<int>(lParam));
+    return 0;
   } else if (self != nullptr &&
              (message == kMsgLinkConnected || message == kMsgLinkFailed || message == kMsgLinkClosed)) {
     self->OnLinkMessage(message, wParam, lParam);

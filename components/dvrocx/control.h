@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "channel.h"
 #include "device_link.h"
 #include "ole_control.h"
 #include "viewer_window.h"
@@ -37,11 +38,15 @@ class CDvrOcxControl final : public COleControl, private IViewerOwner {
   HRESULT InvokeSetDeviceIPandPort(const DispCall& call);
   HRESULT InvokeAboutBox(const DispCall& call);
   LONG SetDeviceIPandPort(const std::wstring& address, USHORT port);
+  LONG PlayStreams(const std::string& text, USHORT port);
+  void StopStreams();
 
   // Connection news from the worker thread arrives in a message-only
   // window, so it works also while the control has no face.
   static LRESULT CALLBACK LinkWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnLinkMessage(UINT message, WPARAM attempt, LPARAM error);
+  void OnTileChanged(WPARAM attempt, int index);
+  bool EnsureLinkWindow();
   void ShowStatus(StatusLine::Kind kind, int error);
 
   bool m_bWinsock = false;
@@ -54,6 +59,7 @@ class CDvrOcxControl final : public COleControl, private IViewerOwner {
   WPARAM m_nAttempt = 0;      // number of the current connection attempt
   std::string m_strLinkHost;  // the address as given, for the status line
   USHORT m_nLinkPort = 0;
+  CChannel m_channels[kStreamTiles];  // a stream URL plays here instead of m_link
 };
 
 }  // namespace dvrocx

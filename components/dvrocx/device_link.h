@@ -20,6 +20,7 @@ constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr UINT kMsgLinkConnected = WM_APP + 0x40;  // lParam 0
 constexpr UINT kMsgLinkFailed = WM_APP + 0x41;     // lParam: Windows Sockets error
 constexpr UINT kMsgLinkClosed = WM_APP + 0x42;     // lParam: 0 or the error that closed it
+constexpr UINT kMsgTileChanged = WM_APP + 0x43;    // lParam: the tile whose stream has news
 
 // Checks an address as an operator types it and resolves it to IPv4: a
 // dotted quad of four decimal numbers 0-255, or a host name (letters,

@@ -97,6 +97,7 @@ CViewerWindow::CViewerWindow(IViewerOwner& owner) : m_owner(owner) {
   m_hLabelFont.Attach(CreateFontA(-15, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun"));
   m_hBarBrush.Attach(CreateSolidBrush(kBarColor));
+  m_tileTextMessage = RegisterWindowMessageA(kTileTextMessage);
 }
 
 CViewerWindow::~CViewerWindow() { Destroy(); }
@@ -141,6 +142,10 @@ std::string CViewerWindow::StatusText() const {
       return Format(m_text.Load(IDS_STATUS_CLOSED), host, m_status.port);
     case StatusLine::kInvalid:
       return Format(m_text.Load(IDS_STATUS_INVALID), host);
+    case StatusLine::kStreamConnecting:
+      return Format(m_text.Load(IDS_STATUS_STREAM_CONNECTING), host);
+    case StatusLine::kStreamPlaying:
+      return Format(m_text.Load(IDS_STATUS_STREAM_PLAYING), host);
     case StatusLine::kIdle:
     default:
       return m_text.Load(IDS_STATUS_IDLE);
@@ -211,19 +216,14 @@ void CViewerWindow::Draw(HDC dc, const RECT& rect, bool drawButtons) const {
   const int saved = SaveDC(dc);
   FillSolid(dc, rect, kBackColor);
 
-  const std::string noVideo = m_text.Load(IDS_NO_VIDEO);
-  const std::string labelFormat = m_text.Load(IDS_PANE_LABEL);
   for (int i = 0; i < m_nPanes; ++i) {
     if (m_nMaximized >= 0 && i != m_nMaximized) continue;
     const RECT pane = PaneRect(layout.panes, i);
-    if (pane.right <= pane.left || pane.bottom <= pane.top) continue;
-    FillSolid(dc, pane, kPaneColor);
-    Frame(dc, pane, i == m_nSelected ? kSelectedFrame : kPaneFrame);
-    SelectObject(dc, m_hLabelFont);
-    RECT label = {pane.left + 8, pane.top + 6, pane.right - 8, pane.top + 26};
-    DrawLabel(dc, Format(labelFormat, i + 1), label, kLabelColor, DT_LEFT | DT_TOP);
-    SelectObject(dc, m_hFont);
-    DrawLabel(dc, noVideo, pane, kNoVideoColor, DT_CENTER | DT_VCENTER);
+    // Only panes that the paint touches: a new picture repaints its own.
+    RECT clip, touched;
+    const int clipKind = GetClipBox(dc, &clip);  // ERROR for DCs without one, such as metafiles
+    const bool seen = clipKind == ERROR || (clipKind != NULLREGION && IntersectRect(&touched, &pane, &clip));
+    if (seen && pane.right > pane.left && pane.bottom > pane.top) DrawPane(dc, i, pane);
   }
 
   FillSolid(dc, layout.bar, kBarColor);
@@ -241,6 +241,91 @@ void CViewerWindow::Draw(HDC dc, const RECT& rect, bool drawButtons) const {
     }
   }
   RestoreDC(dc, saved);
+}
+
+void CViewerWindow::SetTile(int index, const TileView& view) {
+  if (index < 0 || index >= kStreamTiles) return;
+  m_tiles[index] = view;
+  if (m_hWnd == nullptr) return;
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  const RECT area = ComputeLayout(client).panes;
+  if (m_nMaximized >= 0 && m_nMaximized != index) return;
+  const RECT pane = PaneRect(area, m_nMaximized >= 0 ? 0 : index);
+  InvalidateRect(m_hWnd, &pane, FALSE);
+}
+
+std::string CViewerWindow::TileLabel(int index) const {
+  std::string label = Format(m_text.Load(IDS_PANE_LABEL), index + 1);
+  if (index < 0 || index >= kStreamTiles) return label;
+  const TileView& tile = m_tiles[index];
+  std::string state;
+  switch (tile.state) {
+    case TileState::kConnecting:
+      state = m_text.Load(IDS_TILE_CONNECTING);
+      break;
+    case TileState::kPlaying:
+      state = Format(m_text.Load(IDS_TILE_PLAYING), tile.fps);
+      break;
+    case TileState::kAuthFailed:
+      state = m_text.Load(IDS_TILE_AUTH_FAILED);
+      break;
+    case TileState::kNoStream:
+      state = m_text.Load(IDS_TILE_NO_STREAM);
+      break;
+    case TileState::kReconnecting:
+      state = Format(m_text.Load(IDS_TILE_RECONNECTING), tile.retrySeconds);
+      break;
+    case TileState::kNoDecoder:
+      state = m_text.Load(IDS_TILE_NO_DECODER);
+      break;
+    case TileState::kNone:
+    default:
+      break;
+  }
+  return state.empty() ? label : label + "  " + state;
+}
+
+// A pane: its newest picture scaled to fit with its aspect kept (or "No
+// video"), the frame that marks the selection, and the label on top.
+void CViewerWindow::DrawPane(HDC dc, int index, const RECT& pane) const {
+  FillSolid(dc, pane, kPaneColor);
+  const VideoFrame* frame = index < kStreamTiles ? m_tiles[index].frame.get() : nullptr;
+  const RECT inner = {pane.left + 1, pane.top + 1, pane.right - 1, pane.bottom - 1};
+  const int cx = inner.right - inner.left, cy = inner.bottom - inner.top;
+  if (frame != nullptr && frame->width > 0 && frame->height > 0 && cx > 0 && cy > 0) {
+    int w = cx, h = static_cast<int>(static_cast<long long>(cx) * frame->height / frame->width);
+    if (h > cy) {
+      h = cy;
+      w = static_cast<int>(static_cast<long long>(cy) * frame->width / frame->height);
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = frame->width;
+    info.bmiHeader.biHeight = -frame->height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, inner.left + (cx - w) / 2, inner.top + (cy - h) / 2, w, h, 0, 0, frame->width, frame->height,
+                  frame->pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  } else {
+    SelectObject(dc, m_hFont);
+    DrawLabel(dc, m_text.Load(IDS_NO_VIDEO), pane, kNoVideoColor, DT_CENTER | DT_VCENTER);
+  }
+  Frame(dc, pane, index == m_nSelected ? kSelectedFrame : kPaneFrame);
+  SelectObject(dc, m_hLabelFont);
+  const std::string label = TileLabel(index);
+  RECT box = {pane.left + 6, pane.top + 5, pane.right - 6, pane.top + 25};
+  if (frame != nullptr) {
+    // A dark box keeps the label legible on any picture.
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, label.c_str(), static_cast<int>(label.size()), &extent);
+    RECT back = {box.left - 3, box.top - 1, box.left + extent.cx + 3, box.top + extent.cy + 1};
+    if (back.right > box.right) back.right = box.right;
+    FillSolid(dc, back, kPaneColor);
+  }
+  DrawLabel(dc, label, box, kLabelColor, DT_LEFT | DT_TOP | DT_END_ELLIPSIS);
 }
 
 LRESULT CALLBACK CViewerWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -264,6 +349,11 @@ LRESULT CALLBACK CViewerWindow::WindowProc(HWND hWnd, UINT message, WPARAM wPara
 }
 
 LRESULT CViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == m_tileTextMessage && message != 0) {
+    const std::string label = TileLabel(static_cast<int>(wParam));
+    lstrcpynA(reinterpret_cast<char*>(lParam), label.c_str(), 256);
+    return static_cast<LRESULT>(label.size());
+  }
   switch (message) {
     case WM_CREATE: {
       HINSTANCE instance = ModuleInstance();
@@ -335,8 +425,11 @@ void CViewerWindow::OnPaint() {
         CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1));
     if (memory != nullptr && bitmap != nullptr) {
       HGDIOBJ old = SelectObject(memory, bitmap);
+      const RECT& part = ps.rcPaint;
+      IntersectClipRect(memory, part.left, part.top, part.right, part.bottom);
       Draw(memory, client, false);
-      BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+      BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory, part.left, part.top,
+             SRCCOPY);
       SelectObject(memory, old);
     } else {
       Draw(dc, client, false);

@@ -9,18 +9,24 @@
 #include <string>
 
 #include "handles.h"
+#include "tile_view.h"
 #include "ui_text.h"
 
 namespace dvrocx {
 
 // What the status line says; it is worded anew in each language.
 struct StatusLine {
-  enum Kind { kIdle, kConnecting, kConnected, kFailed, kClosed, kInvalid };
+  enum Kind { kIdle, kConnecting, kConnected, kFailed, kClosed, kInvalid, kStreamConnecting, kStreamPlaying };
   Kind kind = kIdle;
-  std::string host;
+  std::string host;  // for streams: the URL with its password masked
   unsigned port = 0;
   int error = 0;
 };
+
+// Asks the viewer window for the label of tile wParam (0-based) as the
+// operator reads it: lParam points to a char[256] that receives it. For
+// accessibility tools and tests in the control's process.
+const char kTileTextMessage[] = "VeloDvrOcxTileText";
 
 class IViewerOwner {
  public:
@@ -50,6 +56,9 @@ class CViewerWindow {
   void SetStatus(const StatusLine& status);
   std::string StatusText() const;
   std::string Text(UINT id) const { return m_text.Load(id); }
+  // What tile `index` shows from now on; repaints that tile.
+  void SetTile(int index, const TileView& view);
+  std::string TileLabel(int index) const;
 
   // Paints the whole face into dc at rect, the language buttons included:
   // used for the window and for containers that draw the control.
@@ -73,6 +82,7 @@ class CViewerWindow {
   Layout ComputeLayout(const RECT& rect) const;
   int PaneColumns() const;
   RECT PaneRect(const RECT& area, int pane) const;
+  void DrawPane(HDC dc, int index, const RECT& pane) const;
   int PaneAt(const RECT& area, POINT pt) const;
 
   IViewerOwner& m_owner;
@@ -87,6 +97,8 @@ class CViewerWindow {
   int m_nPanes = 4;
   int m_nSelected = 0;
   int m_nMaximized = -1;  // a pane shown alone after a double click
+  TileView m_tiles[kStreamTiles];
+  UINT m_tileTextMessage = 0;
 };
 
 }  // namespace dvrocx
