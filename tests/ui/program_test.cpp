@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/support.h"
+#include "tests/support/test_server.h"
 
 namespace {
 
@@ -68,6 +69,20 @@ HWND AnswerBoxesUntil(vt::Process& p, bool (*wanted)(HWND), std::vector<std::str
 }
 
 bool IsInit(HWND h) { return Text(h) == "Init"; }
+
+// The colour on the screen at the middle of the first of the control's four
+// tiles, as the operator sees it.
+COLORREF FirstTileColour(HWND viewer) {
+  HWND control = FindWindowExA(viewer, nullptr, "VeloDvrOcxView", nullptr);
+  for (HWND child = GetWindow(viewer, GW_CHILD); child && !control; child = GetWindow(child, GW_HWNDNEXT))
+    control = FindWindowExA(child, nullptr, "VeloDvrOcxView", nullptr);
+  RECT r{};
+  if (!control || !GetWindowRect(control, &r)) return CLR_INVALID;
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, r.left + (r.right - r.left) / 4, r.top + (r.bottom - r.top - 32) / 4);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
 bool IsViewer(HWND h) { return GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW; }
 
 }  // namespace
@@ -134,4 +149,28 @@ TEST(Program, FirstStartConnectsTheViewerAndEscapeEndsTheNext) {
       },
       10000));
   EXPECT_TRUE(others.empty()) << Text(others.front());
+
+  // A stream URL in the address book plays in the viewer.
+  vt::TestServer server;
+  ASSERT_TRUE(server.Start("rtsp_server.py", "--stream /red=" VELO_STREAMS "/red.h264"));
+  const std::string url = "rtsp://127.0.0.1:" + std::to_string(server.port()) + "/red";
+  const std::string ini = dir / "QlUserCfg.ini";
+  WritePrivateProfileStringA("VELO_KEYWORDS", "IP00", url.c_str(), ini.c_str());
+  ASSERT_TRUE(p.Start(VELO_EXE, "", dir.path()));
+  init = AnswerBoxesUntil(p, IsInit, &texts);
+  ASSERT_NE(nullptr, init);
+  EXPECT_EQ(url, Text(GetDlgItem(init, 1016)));
+  SendNotifyMessageW(GetDlgItem(init, 1022), BM_CLICK, 0, 0);
+  viewer = AnswerBoxesUntil(p, IsViewer, &texts);
+  ASSERT_NE(nullptr, viewer);
+  COLORREF seen = CLR_INVALID;
+  EXPECT_TRUE(vt::PumpUntil(
+      [&] {
+        return (seen = FirstTileColour(viewer)) != CLR_INVALID && GetRValue(seen) > 200 && GetGValue(seen) < 60 &&
+               GetBValue(seen) < 60;
+      },
+      30000))
+      << std::hex << seen;
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(p.WaitExit(10000));
 }
