@@ -9,6 +9,12 @@
 //                   (bench_floor --peer); also the peak working set
 //   bench install   InstallComponents on an empty system directory; floor:
 //                   CopyFile of the same thirteen files
+//   bench video     four SD channels at 25 frames a second from the test
+//                   RTSP server played by the control in this process:
+//                   decoded frames a second per channel, CPU time per
+//                   frame, the UI thread's busy time, the latency from a
+//                   picture's first byte to its paint, and memory after
+//                   the first minute and at the end (--seconds N, 60)
 //
 // --quick: two runs (CTest only checks that they work); --runs N (10).
 // Each figure is printed as one line for ./dev bench:
@@ -26,11 +32,14 @@
 #include <string>
 #include <vector>
 
+#include "components/common/dvrocx_ids.h"
 #include "framework/msgbox.h"
+#include "framework/occ.h"
 #include "installer/installer.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/support/support.h"
+#include "tests/support/test_server.h"
 
 namespace {
 
@@ -259,6 +268,103 @@ int BenchInstall(int runs) {
   return 0;
 }
 
+double CpuMs(HANDLE process) {
+  FILETIME created, ended, kernel, user;
+  GetProcessTimes(process, &created, &ended, &kernel, &user);
+  return (static_cast<double>(kernel.dwLowDateTime) + static_cast<double>(user.dwLowDateTime) +
+          4294967296.0 * (kernel.dwHighDateTime + user.dwHighDateTime)) /
+         10000.0;
+}
+double ThreadCpuMs(HANDLE thread) {
+  FILETIME created, ended, kernel, user;
+  GetThreadTimes(thread, &created, &ended, &kernel, &user);
+  return (static_cast<double>(kernel.dwLowDateTime) + static_cast<double>(user.dwLowDateTime) +
+          4294967296.0 * (kernel.dwHighDateTime + user.dwHighDateTime)) /
+         10000.0;
+}
+double PrivateMiB() {
+  PROCESS_MEMORY_COUNTERS_EX pmc{};
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
+  return static_cast<double>(pmc.PrivateUsage) / 1048576.0;
+}
+
+int BenchVideo(int argc, char** argv) {
+  int seconds = 60;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--quick")) seconds = 8;
+    if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(5, std::atoi(argv[i + 1]));
+  }
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  OleInitialize(nullptr);
+  std::string streams;
+  for (int ch = 1; ch <= 4; ++ch) streams += " --stream /ch" + std::to_string(ch) + "=" VELO_STREAMS "/sd.h264";
+  vt::TestServer server;
+  if (!server.Start("rtsp_server.py", streams)) return std::fprintf(stderr, "the RTSP server did not start\n"), 1;
+  if (!vt::OfferClass(std::string(PAYLOAD_DIR) + "/DvrOcx.ocx", CLSID_DvrOcx))
+    return std::fprintf(stderr, "cannot load the control\n"), 1;
+  HWND top = CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 1280, 800, 0, 0, 0, 0);
+  COleControlSite* site = nullptr;
+  IDispatch* d = nullptr;
+  if (FAILED(CreateControl(CLSID_DvrOcx, "", WS_VISIBLE, RECT{0, 0, 1280, 800}, top, 1011, &site)) ||
+      FAILED(site->GetControlUnknown()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d))))
+    return std::fprintf(stderr, "cannot host the control\n"), 1;
+  const std::wstring url = L"rtsp://127.0.0.1:" + std::to_wstring(server.port()) + L"/ch{ch}";
+  VARIANT args[2] = {};
+  args[1].vt = VT_BSTR, args[1].bstrVal = SysAllocString(url.c_str());
+  args[0].vt = VT_I4, args[0].lVal = 554;
+  DISPPARAMS params{args, nullptr, 2, 0};
+  d->Invoke(DISPID_DVROCX_SETDEVICEIPANDPORT, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  VariantClear(&args[1]);
+
+  const HWND view = site->GetControlWindow();
+  const UINT askText = RegisterWindowMessageA("VeloDvrOcxTileText");
+  const UINT askLatency = RegisterWindowMessageA("VeloDvrOcxTileLatency");
+  vt::PumpFor(5000);  // connected, decoders made, the first pictures shown
+  std::vector<double> fps[4], latency;
+  LRESULT lastLatency[4] = {-1, -1, -1, -1};
+  double firstMinute = -1;
+  const double cpu0 = CpuMs(GetCurrentProcess()), ui0 = ThreadCpuMs(GetCurrentThread()), t0 = NowMs();
+  for (int tick = 0; NowMs() - t0 < seconds * 1000.0; ++tick) {
+    vt::PumpFor(100);
+    for (int ch = 0; ch < 4; ++ch) {
+      const LRESULT us = SendMessageA(view, askLatency, ch, 0);
+      if (us >= 0 && us != lastLatency[ch]) latency.push_back(static_cast<double>(us) / 1000.0);
+      lastLatency[ch] = us;
+      char label[256] = "";
+      int n = 0, rate = 0;
+      if (tick % 10 == 9 && SendMessageA(view, askText, ch, reinterpret_cast<LPARAM>(label)) &&
+          std::sscanf(label, "CH%d  %d", &n, &rate) == 2)
+        fps[ch].push_back(rate);
+    }
+    if (firstMinute < 0 && NowMs() - t0 >= 60000) firstMinute = PrivateMiB();
+  }
+  const double elapsed = (NowMs() - t0) / 1000.0, cpu = CpuMs(GetCurrentProcess()) - cpu0;
+  const double ui = ThreadCpuMs(GetCurrentThread()) - ui0;
+  double frames = 0;
+  for (int ch = 0; ch < 4; ++ch) {
+    double sum = 0;
+    for (double f : fps[ch]) sum += f;
+    const double mean = fps[ch].empty() ? 0 : sum / static_cast<double>(fps[ch].size());
+    frames += mean * elapsed;
+    std::printf("value|channel %d decoded frames a second|%.1f\n", ch + 1, mean);
+  }
+  if (frames < 1) return std::fprintf(stderr, "no channel played\n"), 1;
+  std::sort(latency.begin(), latency.end());
+  std::printf("value|CPU time per frame (whole process)|%.2f ms\n", cpu / frames);
+  std::printf("value|UI thread busy|%.1f ms a second\n", ui / elapsed);
+  std::printf("value|latency first byte to paint, median|%.1f ms\n", Median(latency));
+  std::printf("value|latency first byte to paint, 95th percentile|%.1f ms\n",
+              latency.empty() ? 0 : latency[latency.size() * 95 / 100]);
+  if (firstMinute >= 0) std::printf("value|private memory after 1 minute|%.1f MiB\n", firstMinute);
+  std::printf("value|private memory after %.0f s|%.1f MiB\n", elapsed + 5, PrivateMiB());
+  std::printf("video|%.4f\n", cpu / frames);
+  d->Release();
+  site->Destroy();
+  DestroyWindow(top);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -266,10 +372,11 @@ int main(int argc, char** argv) {
   const int runs = Runs(argc, argv);
   const std::string what = argc > 1 ? argv[1] : "";
   if (what == "install") return BenchInstall(runs);
+  if (what == "video") return BenchVideo(argc, argv);
   vt::TempDir dir("bench");
   if (!PrepareSteadyState(dir.path())) return 1;
   if (what == "startup") return BenchStartup(runs, dir.path());
   if (what == "viewer") return BenchViewer(runs, dir.path());
-  std::fprintf(stderr, "usage: bench startup|viewer|install [--quick | --runs N]\n");
+  std::fprintf(stderr, "usage: bench startup|viewer|install|video [--quick | --runs N | --seconds N]\n");
   return 2;
 }

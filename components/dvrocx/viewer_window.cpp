@@ -98,6 +98,7 @@ CViewerWindow::CViewerWindow(IViewerOwner& owner) : m_owner(owner) {
                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun"));
   m_hBarBrush.Attach(CreateSolidBrush(kBarColor));
   m_tileTextMessage = RegisterWindowMessageA(kTileTextMessage);
+  m_tileLatencyMessage = RegisterWindowMessageA(kTileLatencyMessage);
 }
 
 CViewerWindow::~CViewerWindow() { Destroy(); }
@@ -309,6 +310,13 @@ void CViewerWindow::DrawPane(HDC dc, int index, const RECT& pane) const {
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchDIBits(dc, inner.left + (cx - w) / 2, inner.top + (cy - h) / 2, w, h, 0, 0, frame->width, frame->height,
                   frame->pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    if (frame->arrival != 0 && m_painted[index] != frame) {
+      m_painted[index] = frame;
+      LARGE_INTEGER now, frequency;
+      QueryPerformanceCounter(&now);
+      QueryPerformanceFrequency(&frequency);
+      m_latency[index] = (now.QuadPart - frame->arrival) * 1000000 / frequency.QuadPart;
+    }
   } else {
     SelectObject(dc, m_hFont);
     DrawLabel(dc, m_text.Load(IDS_NO_VIDEO), pane, kNoVideoColor, DT_CENTER | DT_VCENTER);
@@ -354,6 +362,8 @@ LRESULT CViewerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     lstrcpynA(reinterpret_cast<char*>(lParam), label.c_str(), 256);
     return static_cast<LRESULT>(label.size());
   }
+  if (message == m_tileLatencyMessage && message != 0)
+    return wParam < kStreamTiles ? static_cast<LRESULT>(m_latency[wParam]) : -1;
   switch (message) {
     case WM_CREATE: {
       HINSTANCE instance = ModuleInstance();

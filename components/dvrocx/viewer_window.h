@@ -27,6 +27,10 @@ struct StatusLine {
 // operator reads it: lParam points to a char[256] that receives it. For
 // accessibility tools and tests in the control's process.
 const char kTileTextMessage[] = "VeloDvrOcxTileText";
+// Asks how long the picture last painted in tile wParam took from the
+// arrival of its first byte to the screen: the answer in microseconds, or
+// -1 before the first picture. For measurements.
+const char kTileLatencyMessage[] = "VeloDvrOcxTileLatency";
 
 class IViewerOwner {
  public:
@@ -98,7 +102,10 @@ class CViewerWindow {
   int m_nSelected = 0;
   int m_nMaximized = -1;  // a pane shown alone after a double click
   TileView m_tiles[kStreamTiles];
+  mutable LONGLONG m_latency[kStreamTiles] = {-1, -1, -1, -1};  // microseconds, see kTileLatencyMessage
+  mutable const VideoFrame* m_painted[kStreamTiles] = {};       // the picture the latency is of
   UINT m_tileTextMessage = 0;
+  UINT m_tileLatencyMessage = 0;
 };
 
 }  // namespace dvrocx

@@ -2,7 +2,8 @@
 # Makes the H.264 test streams (Annex-B, 25 frames a second, an IDR picture
 # every second) in the folder $1 with Debian's ffmpeg; files already there
 # are kept. Solid colours at SD size, so a tile's pixels can be checked
-# against the colour, and a moving test picture.
+# against the colour, and moving test pictures (the last one made is
+# moving.h264, which the build waits for).
 set -e
 out=$1
 mkdir -p "$out"
@@ -16,4 +17,5 @@ make() { # name lavfi-source
 for c in red green blue white; do
   make $c color=c=$c:size=720x576:rate=25
 done
+make sd testsrc2=size=720x576:rate=25
 make moving testsrc=size=640x480:rate=25
