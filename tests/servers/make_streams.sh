@@ -17,3 +17,4 @@ for c in red green blue white; do
   make $c color=c=$c:size=720x576:rate=25
 done
 make moving testsrc=size=640x480:rate=25
+make yellow_small color=c=yellow:size=320x180:rate=25
