@@ -16,13 +16,11 @@ std::vector<uint8_t> Hex(const std::string& hex) {
   return bytes;
 }
 
-struct Case {
+const struct {
   const char* what;
   const char* sps;
   int coded_width, coded_height, width, height;
-};
-
-const Case kCases[] = {
+} kCases[] = {
     {"main 720x576", "674d401eeca05a09360220000003002000000641e2c5b2c0", 720, 576, 720, 576},
     {"baseline 1280x720, picture order type 2", "6742c01fd9005005bb011000000300100000030320f1832480", 1280, 720, 1280,
      720},
@@ -40,7 +38,7 @@ const Case kCases[] = {
 };
 
 TEST(H264Sps, SizesOfRealStreams) {
-  for (const Case& c : kCases) {
+  for (const auto& c : kCases) {
     const std::vector<uint8_t> sps = Hex(c.sps);
     video::SpsInfo info;
     ASSERT_TRUE(video::ParseSps(sps.data(), sps.size(), &info)) << c.what;
@@ -69,12 +67,11 @@ TEST(H264AnnexB, SplitsAtStartCodes) {
                             0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0x65, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00};
   const std::vector<video::NalUnit> units = video::SplitAnnexB(stream, sizeof stream);
   ASSERT_EQ(3u, units.size());
-  EXPECT_EQ(std::vector<uint8_t>({0x67, 0x42}), std::vector<uint8_t>(units[0].data, units[0].data + units[0].size));
-  EXPECT_EQ(std::vector<uint8_t>({0x68}), std::vector<uint8_t>(units[1].data, units[1].data + units[1].size));
-  EXPECT_EQ(std::vector<uint8_t>({0x65, 0x00, 0x00, 0x03, 0x01}),
-            std::vector<uint8_t>(units[2].data, units[2].data + units[2].size));
+  const std::vector<uint8_t> expected[] = {{0x67, 0x42}, {0x68}, {0x65, 0x00, 0x00, 0x03, 0x01}};
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(expected[i], std::vector<uint8_t>(units[i].data, units[i].data + units[i].size));
   EXPECT_EQ(video::kNalIdr, units[2].Type());
-  EXPECT_TRUE(video::SplitAnnexB(stream, 4).empty());
+  EXPECT_TRUE(video::SplitAnnexB(stream, 4).empty());  // a start code needs its unit
 }
 
 }  // namespace
