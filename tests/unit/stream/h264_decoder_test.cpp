@@ -1,6 +1,5 @@
-// The H.264 decoder with the system's own decoder on solid-colour streams:
-// the colours and sizes that come out, a size change on the way, and
-// garbage between access units.
+// The H.264 decoder with the system's own decoder on solid-colour streams: colours
+// and sizes that come out, a size change on the way, garbage between units.
 #include <gtest/gtest.h>
 #include <objbase.h>
 
@@ -71,14 +70,11 @@ TEST_F(H264Decoder, SolidColoursAtSdSize) {
   const uint32_t colours[] = {0xFF0000, 0x008000, 0x0000FF};
   for (int c = 0; c < 3; ++c) {
     const Units units = ReadUnits(names[c]);
-    frames_.clear();
-    decoder_ = std::make_unique<CH264Decoder>();
+    frames_.clear(), decoder_ = std::make_unique<CH264Decoder>();
     const int64_t first = arrival_ + 1;
     ASSERT_NO_FATAL_FAILURE(Decode(units));
-    ASSERT_FALSE(frames_.empty());
+    ASSERT_TRUE(units.size() > 50 && frames_.size() + 4 >= units.size()) << names[c];  // a few may stay inside
     EXPECT_EQ(first, frames_[0].arrival);  // each picture with the arrival of its own unit
-    ASSERT_GT(units.size(), 50u) << names[c];
-    EXPECT_GE(frames_.size() + 4, units.size()) << names[c];  // the last few may stay inside
     for (const auto& f : frames_) {
       ASSERT_TRUE(f.width == 720 && f.height == 576 && CentreIs(colours[c], f)) << names[c];
       ASSERT_EQ(f.pixels.front(), f.pixels.back());
@@ -105,9 +101,7 @@ TEST_F(H264Decoder, SizeChangeOnTheWay) {
     ASSERT_TRUE(!isSmall || sdAfter == 0) << "a small picture after the size went back";
     (isSmall ? smallFrames : sdAfter) += 1;
   }
-  EXPECT_GT(sdFrames, 20u);
-  EXPECT_GT(smallFrames + 4, small.size());
-  EXPECT_GT(sdAfter, 20u);
+  EXPECT_TRUE(sdFrames > 20 && smallFrames + 4 > small.size() && sdAfter > 20);
 }
 
 TEST_F(H264Decoder, GarbageBetweenUnitsResumesAtTheNextIdr) {

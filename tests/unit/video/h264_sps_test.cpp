@@ -1,6 +1,6 @@
 // The picture size read from sequence parameter sets of real encoders
-// (libx264 through ffmpeg, one hand-made one with scaling lists checked
-// against ffmpeg's own header reader), and the Annex-B splitter.
+// (libx264 through ffmpeg; the one with scaling lists made by hand and
+// checked with ffmpeg's own header reader).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -60,18 +60,6 @@ TEST(H264Sps, RefusesWhatIsNoWholeSps) {
   // Frame cropping that removes the whole picture: 16x16, 16 columns off.
   const std::vector<uint8_t> all = Hex("6742c01fda7e2740");
   EXPECT_FALSE(video::ParseSps(all.data(), all.size(), &info));
-}
-
-TEST(H264AnnexB, SplitsAtStartCodes) {
-  const uint8_t stream[] = {0xff, 0x00, 0x00, 0x00, 0x01, 0x67, 0x42, 0x00, 0x00, 0x01, 0x68, 0x00, 0x00,
-                            0x00, 0x00, 0x01, 0x00, 0x00, 0x01, 0x65, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00};
-  const std::vector<video::NalUnit> units = video::SplitAnnexB(stream, sizeof stream);
-  ASSERT_EQ(3u, units.size());
-  const std::vector<uint8_t> expected[] = {{0x67, 0x42}, {0x68}, {0x65, 0x00, 0x00, 0x03, 0x01}};
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(expected[i], std::vector<uint8_t>(units[i].data, units[i].data + units[i].size));
-  EXPECT_EQ(video::kNalIdr, units[2].Type());
-  EXPECT_TRUE(video::SplitAnnexB(stream, 4).empty());  // a start code needs its unit
 }
 
 }  // namespace
