@@ -19,3 +19,4 @@ for c in red green blue white; do
 done
 make sd testsrc2=size=720x576:rate=25
 make moving testsrc=size=640x480:rate=25
+make yellow_small color=c=yellow:size=320x180:rate=25
