@@ -153,7 +153,7 @@ void CChannel::OnH264(const uint8_t* data, size_t size, bool idr, int64_t arriva
   if (!m_decoder || m_bNoDecoder) return;
   (void)idr;
   m_decoded.clear();
-  if (m_decoder->Decode(data, size, arrival, m_decoded) == CH264Decoder::kNoDecoder) {
+  if (m_decoder->Decode(data, size, arrival, &m_decoded) == CH264Decoder::Result::kNoDecoder) {
     // The stream plays on no tile of this system: end the session for good.
     m_bNoDecoder = true;
     SetEvent(m_hCancel);
