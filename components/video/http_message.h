@@ -66,8 +66,8 @@ class MultipartReader {
   // An empty boundary: the first line starting with "--" names it.
   explicit MultipartReader(const std::string& boundary);
   // Takes the next bytes, stamped with when they arrived. kEnd after the
-  // closing boundary; kBad when far more than a part's worth of bytes came
-  // without a boundary line.
+  // closing boundary; kBad when more than two parts' worth of bytes came
+  // without a whole part.
   State Feed(const uint8_t* data, size_t size, int64_t stamp);
   // The oldest whole part not yet taken; false when there is none.
   bool Next(Part& part);
