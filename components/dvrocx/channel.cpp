@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "http_client.h"
-#include "jpeg_decoder.h"
 #include "rtsp_client.h"
 
 namespace dvrocx {
@@ -88,9 +87,11 @@ void CChannel::Run() {
     SetState(TileState::kConnecting);
     m_bPictureSeen = false;
     m_decoder.reset(new CH264Decoder());
+    m_jpeg.reset(new JpegDecoder());
     const SessionEnd end = m_url.scheme == video::Scheme::kRtsp ? RunRtspSession(m_url, m_hCancel, *this)
                                                                 : RunHttpSession(m_url, m_hCancel, *this);
     m_decoder.reset();
+    m_jpeg.reset();
     if (m_bNoDecoder) {
       SetState(TileState::kNoDecoder);
       return;
@@ -164,7 +165,7 @@ void CChannel::OnH264(const uint8_t* data, size_t size, bool idr, int64_t arriva
 
 void CChannel::OnJpeg(const uint8_t* data, size_t size, int64_t arrival) {
   auto frame = std::make_shared<VideoFrame>();
-  if (!DecodeJpeg(data, size, *frame)) return;
+  if (!m_jpeg || !m_jpeg->Decode(data, size, *frame)) return;
   frame->arrival = arrival;
   PutFrame(std::move(frame));
 }

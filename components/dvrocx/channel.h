@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "h264_decoder.h"
+#include "jpeg_decoder.h"
 #include "handles.h"
 #include "stream_sink.h"
 #include "stream_url.h"
@@ -61,6 +62,7 @@ class CChannel final : private IStreamSink {
 
   // Worker side only.
   std::unique_ptr<CH264Decoder> m_decoder;
+  std::unique_ptr<JpegDecoder> m_jpeg;
   std::vector<VideoFrame> m_decoded;
   bool m_bNoDecoder = false;
   bool m_bPictureSeen = false;  // a picture arrived in this session
