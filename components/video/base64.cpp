@@ -51,4 +51,8 @@ bool Base64Decode(const std::string& text, std::vector<uint8_t>& bytes) {
   return true;
 }
 
+std::string BasicAuthorization(const std::string& user, const std::string& password) {
+  return "Basic " + Base64Encode(user + ":" + password);
+}
+
 }  // namespace video

@@ -327,8 +327,4 @@ bool MultipartReader::Next(Part& part) {
   return true;
 }
 
-std::string BasicAuthorization(const std::string& user, const std::string& password) {
-  return "Basic " + Base64Encode(user + ":" + password);
-}
-
 }  // namespace video

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "base64.h"
+
 namespace video {
 
 // A response head is at most this long; a multipart part's body too.
@@ -94,8 +96,5 @@ class MultipartReader {
   uint64_t m_sincePart = 0;  // bytes fed since the last whole part
   std::deque<Part> m_parts;
 };
-
-// The Authorization header's value for HTTP Basic.
-std::string BasicAuthorization(const std::string& user, const std::string& password);
 
 }  // namespace video

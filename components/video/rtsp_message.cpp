@@ -313,10 +313,6 @@ bool ParseAuthChallenge(const std::string& value, AuthChallenge& c) {
   return true;
 }
 
-std::string BasicAuthorization(const std::string& user, const std::string& password) {
-  return "Basic " + Base64Encode(user + ":" + password);
-}
-
 std::string DigestAuthorization(const AuthChallenge& c, const std::string& user, const std::string& password,
                                 const std::string& method, const std::string& uri, unsigned nonceCount,
                                 const std::string& cnonce) {

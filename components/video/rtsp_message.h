@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base64.h"
+
 namespace video {
 
 using RtspHeaders = std::vector<std::pair<std::string, std::string>>;
@@ -88,8 +90,6 @@ struct AuthChallenge {
 // One WWW-Authenticate value. False for schemes we cannot answer (Digest
 // with an algorithm other than MD5, or qop without "auth").
 bool ParseAuthChallenge(const std::string& value, AuthChallenge& challenge);
-// The Authorization values.
-std::string BasicAuthorization(const std::string& user, const std::string& password);
 // nonceCount and cnonce only count with qop=auth.
 std::string DigestAuthorization(const AuthChallenge& challenge, const std::string& user, const std::string& password,
                                 const std::string& method, const std::string& uri, unsigned nonceCount,
