@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/: the start-up dialog in its three languages,
 # the viewer connected to a recorder (a listener on loopback), and the
-# control as hosted before the viewer hides its language buttons.
-# Needs a built tree (./dev test) and python3 for the listener.
+# control as hosted before the viewer hides its language buttons, and the
+# viewer playing four RTSP channels from the test server.
+# Needs a built tree (./dev test) and python3 for the listener and server.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
@@ -38,7 +39,7 @@ shot() {
   "$WINE" "$SHOW" "Z:$EXE" "Z:$dir" "$@" >/dev/null &
   local pid=$!
   for _ in $(seq 1 300); do [ -f "$dir/.velo-ready" ] && break; sleep 0.2; done
-  sleep 0.5
+  sleep "${SETTLE:-0.5}"
   import -window root -crop "$crop" +repage "$ROOT/docs/$name.png"
   touch "$dir/.velo-close"
   wait "$pid" || true
@@ -50,6 +51,16 @@ LANG_INDEX=1 shot startup-simplified 530x580+375+222
 LANG_INDEX=2 shot startup-traditional 530x580+375+222
 LANG_INDEX= shot viewer 1280x1024+0+0 --viewer 127.0.0.1 37777
 LANG_INDEX= shot viewer-control 1280x1024+0+0 --viewer 127.0.0.1 37777 --language-windows
+
+# Four channels: two moving test pictures and two colours.
+streams=$BUILD/x86_64/streams
+python3 "$ROOT/tests/servers/rtsp_server.py" --port-file "$work/rtsp.port" --stream "/ch1=$streams/sd.h264" \
+  --stream "/ch2=$streams/moving.h264" --stream "/ch3=$streams/green.h264" --stream "/ch4=$streams/blue.h264" &
+for _ in $(seq 1 100); do [ -s "$work/rtsp.port" ] && break; sleep 0.1; done
+read -r rtsp control <"$work/rtsp.port"
+exec 5<>"/dev/tcp/127.0.0.1/$control"  # the server lives while this is open
+SETTLE=4 LANG_INDEX= shot viewer-video 1280x1024+0+0 --viewer "rtsp://127.0.0.1:$rtsp/ch{ch}" 554
+exec 5>&-
 
 kill "$listener" 2>/dev/null || true
 /usr/lib/wine/wineserver -k
