@@ -31,7 +31,7 @@ class RtspSession {
  public:
   RtspSession(const video::StreamUrl& url, HANDLE cancel, IStreamSink& sink)
       : m_url(url), m_cancel(cancel), m_sink(sink) {
-    m_uri = "rtsp://" + url.host + ":" + std::to_string(url.port) + (url.path.empty() ? "/" : url.path);
+    m_uri = video::RequestUri(url);
   }
   ~RtspSession() {
     if (m_socket != INVALID_SOCKET) closesocket(m_socket);
