@@ -59,30 +59,6 @@ class H264Decoder : public ::testing::Test {
   int64_t arrival_ = 0;
 };
 
-#ifdef VELO_NO_H264_DECODER
-TEST_F(H264Decoder, SaysThereIsNone) {
-  ASSERT_NO_FATAL_FAILURE(Decode(ReadUnits("red", 0, 3), CH264Decoder::Result::kNoDecoder));
-  EXPECT_TRUE(frames_.empty());
-}
-#else
-TEST_F(H264Decoder, SolidColoursAtSdSize) {
-  const char* names[] = {"red", "green", "blue"};
-  const uint32_t colours[] = {0xFF0000, 0x008000, 0x0000FF};
-  for (int c = 0; c < 3; ++c) {
-    const Units units = ReadUnits(names[c]);
-    frames_.clear(), decoder_ = std::make_unique<CH264Decoder>();
-    const int64_t first = arrival_ + 1;
-    ASSERT_NO_FATAL_FAILURE(Decode(units));
-    ASSERT_TRUE(units.size() > 50 && frames_.size() + 4 >= units.size()) << names[c];  // a few may stay inside
-    EXPECT_EQ(first, frames_[0].arrival);  // each picture with the arrival of its own unit
-    for (const auto& f : frames_) {
-      ASSERT_TRUE(f.width == 720 && f.height == 576 && CentreIs(colours[c], f)) << names[c];
-      ASSERT_EQ(f.pixels.front(), f.pixels.back());
-      ASSERT_TRUE(f.arrival >= first && f.arrival <= arrival_);
-    }
-  }
-}
-
 TEST_F(H264Decoder, SizeChangeOnTheWay) {
   // The small stream's parameter sets come as an SDP would bring them.
   Units small = ReadUnits("yellow_small");
@@ -120,6 +96,4 @@ TEST_F(H264Decoder, GarbageBetweenUnitsResumesAtTheNextIdr) {
   ASSERT_GT(frames_.size(), before + 60);
   for (size_t i = before + 2; i < frames_.size(); ++i) ASSERT_TRUE(CentreIs(0x0000FF, frames_[i])) << i;
 }
-#endif
-
 }  // namespace

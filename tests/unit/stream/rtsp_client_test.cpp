@@ -86,19 +86,4 @@ TEST(RtspClient, WholePicturesAfterBadFramesKeepAliveAndTeardownOnCancel) {
   EXPECT_TRUE(vt::PumpUntil([&] { return server.Command("seen TEARDOWN"); }, 20000));
 }
 
-TEST(RtspClient, CredentialsPathsAndServerGoingDown) {
-  vt::TestServer server;
-  ASSERT_TRUE(server.Start("rtsp_server.py", kServe + " --digest admin:s3cret"));
-  EXPECT_EQ(Session(server.port(), "/ch2").Result(), SessionEnd::kAuthFailed);
-  EXPECT_EQ(Session(server.port(), "/ch2", "admin", "wrong").Result(), SessionEnd::kAuthFailed);
-  EXPECT_EQ(Session(server.port(), "/ch9x", "admin", "s3cret").Result(), SessionEnd::kNotFound);
-  Session s(server.port(), "/ch2", "admin", "s3cret");
-  ASSERT_TRUE(vt::PumpUntil([&] { return s.count >= 5; }, 20000));
-  ASSERT_TRUE(server.Command("down"));
-  const int ms = s.EndsWithin();
-  EXPECT_TRUE(ms >= 0 && ms < 2000) << ms;
-  EXPECT_EQ(s.end, SessionEnd::kDropped);
-  EXPECT_EQ(Session(server.port(), "/ch2", "admin", "s3cret").Result(), SessionEnd::kUnreachable);
-}
-
 }  // namespace
