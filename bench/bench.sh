@@ -1,4 +1,4 @@
-# ./dev bench [--quick | --runs N] [--plot]: the benchmarks of bench/bench.cpp
+# ./dev bench [--quick | --runs N] [--seconds N] [--plot]: the benchmarks of bench/bench.cpp
 # on the shipped i686 build under 32-bit Wine, in a copy of the test prefix on
 # an Xvfb of their own; prints the table and appends it to
 # build/bench/results.csv (date, commit, figure, median, base, ratio).
@@ -27,10 +27,22 @@ bench_main() {
   /usr/lib/wine/wine cmd /c exit >/dev/null 2>&1 || true
   local out rc=0 figure commit
   out=$(mktemp)
-  for figure in install startup viewer; do
+  for figure in install startup viewer video; do
     log "$figure"
     /usr/lib/wine/wine "$BUILD/i686/bench/bench.exe" "$figure" "${args[@]}" | tr -d '\r' | tee -a "$out" || rc=1
   done
+  # The reference for the video figures: Debian's ffmpeg decoding the same
+  # stream natively, ten times over (1000 frames), CPU time over all its threads.
+  local ours ref long=$BUILD/bench/sd-long.h264
+  ours=$(sed -n 's/^video|//p' "$out")
+  for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$BUILD/i686/streams/sd.h264"; done >"$long"
+  ref=$(ffmpeg -hide_banner -nostdin -benchmark -i "$long" -f null - 2>&1 | tr '\r' '\n' |
+    awk '/^frame=/ {gsub(/frame= */, ""); split($0, f, " "); n = f[1]}
+         /bench: utime/ {split($0, t, /[= s]+/); print (t[3] + t[5]) * 1000 / n}' | tail -1)
+  if [ -n "$ours" ] && [ -n "$ref" ]; then
+    echo "value|ffmpeg -benchmark, CPU time per frame of the same stream|$(printf %.2f "$ref") ms" >>"$out"
+    echo "value|CPU time per frame, viewer / ffmpeg|$(awk -v a="$ours" -v b="$ref" 'BEGIN {printf "%.1f", a / b}')" >>"$out"
+  fi
   commit=$(git -C "$ROOT" rev-parse --short HEAD)$(git -C "$ROOT" diff --quiet HEAD -- . ':!build' || echo +)
   [ -f "$BUILD/bench/results.csv" ] || echo "date,commit,figure,median_ms,base_ms,base,ratio" >"$BUILD/bench/results.csv"
   log "figures (i686 under 32-bit Wine; medians, each base measured in the same run)"
