@@ -268,16 +268,13 @@ int BenchInstall(int runs) {
   return 0;
 }
 
-double CpuMs(HANDLE process) {
+// Kernel and user time, in ms, of the process (thread false) or this thread.
+double CpuMs(bool thread) {
   FILETIME created, ended, kernel, user;
-  GetProcessTimes(process, &created, &ended, &kernel, &user);
-  return (static_cast<double>(kernel.dwLowDateTime) + static_cast<double>(user.dwLowDateTime) +
-          4294967296.0 * (kernel.dwHighDateTime + user.dwHighDateTime)) /
-         10000.0;
-}
-double ThreadCpuMs(HANDLE thread) {
-  FILETIME created, ended, kernel, user;
-  GetThreadTimes(thread, &created, &ended, &kernel, &user);
+  if (thread)
+    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+  else
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
   return (static_cast<double>(kernel.dwLowDateTime) + static_cast<double>(user.dwLowDateTime) +
           4294967296.0 * (kernel.dwHighDateTime + user.dwHighDateTime)) /
          10000.0;
@@ -324,7 +321,7 @@ int BenchVideo(int argc, char** argv) {
   std::vector<double> fps[4], latency;
   LRESULT lastLatency[4] = {-1, -1, -1, -1};
   double firstMinute = -1;
-  const double cpu0 = CpuMs(GetCurrentProcess()), ui0 = ThreadCpuMs(GetCurrentThread()), t0 = NowMs();
+  const double cpu0 = CpuMs(false), ui0 = CpuMs(true), t0 = NowMs();
   for (int tick = 0; NowMs() - t0 < seconds * 1000.0; ++tick) {
     vt::PumpFor(100);
     for (int ch = 0; ch < 4; ++ch) {
@@ -339,8 +336,8 @@ int BenchVideo(int argc, char** argv) {
     }
     if (firstMinute < 0 && NowMs() - t0 >= 60000) firstMinute = PrivateMiB();
   }
-  const double elapsed = (NowMs() - t0) / 1000.0, cpu = CpuMs(GetCurrentProcess()) - cpu0;
-  const double ui = ThreadCpuMs(GetCurrentThread()) - ui0;
+  const double elapsed = (NowMs() - t0) / 1000.0, cpu = CpuMs(false) - cpu0;
+  const double ui = CpuMs(true) - ui0;
   double frames = 0;
   for (int ch = 0; ch < 4; ++ch) {
     double sum = 0;

@@ -1,7 +1,6 @@
 #include "channel.h"
 
 #include <objbase.h>
-#include <process.h>
 
 #include <utility>
 
@@ -39,26 +38,11 @@ bool CChannel::Start(const video::StreamUrl& url, HWND notify, UINT message, WPA
     m_view = TileView();
     m_view.state = TileState::kConnecting;
   }
-  m_hCancel.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (m_hCancel == nullptr) return false;
-  const uintptr_t thread = _beginthreadex(nullptr, 0, &CChannel::ThreadMain, this, 0, nullptr);
-  if (thread == 0) {
-    m_hCancel.Release();
-    return false;
-  }
-  m_hThread.Attach(reinterpret_cast<HANDLE>(thread));
-  return true;
+  return m_worker.Start(&CChannel::ThreadMain, this);
 }
 
 void CChannel::Stop() {
-  if (m_hThread.Valid()) {
-    SetEvent(m_hCancel);
-    // The clients watch the event in every wait and never send to a
-    // window, so this returns promptly.
-    WaitForSingleObject(m_hThread, INFINITE);
-    m_hThread.Release();
-  }
-  m_hCancel.Release();
+  m_worker.Stop();
   CExclusive lock(m_lock);
   m_view = TileView();
 }
@@ -88,8 +72,8 @@ void CChannel::Run() {
     m_bPictureSeen = false;
     m_decoder.reset(new CH264Decoder());
     m_jpeg.reset(new JpegDecoder());
-    const SessionEnd end = m_url.scheme == video::Scheme::kRtsp ? RunRtspSession(m_url, m_hCancel, *this)
-                                                                : RunHttpSession(m_url, m_hCancel, *this);
+    const SessionEnd end = m_url.scheme == video::Scheme::kRtsp ? RunRtspSession(m_url, m_worker.Cancel(), *this)
+                                                                : RunHttpSession(m_url, m_worker.Cancel(), *this);
     m_decoder.reset();
     m_jpeg.reset();
     if (m_bNoDecoder) {
@@ -105,7 +89,7 @@ void CChannel::Run() {
                                                              : TileState::kReconnecting;
     for (int left = backoff; left > 0; --left) {
       SetState(waiting, left);
-      if (WaitCancelled(m_hCancel, 1000)) return;
+      if (WaitCancelled(m_worker.Cancel(), 1000)) return;
     }
     backoff = NextBackoff(backoff);
   }
@@ -157,7 +141,7 @@ void CChannel::OnH264(const uint8_t* data, size_t size, bool idr, int64_t arriva
   if (m_decoder->Decode(data, size, arrival, &m_decoded) == CH264Decoder::Result::kNoDecoder) {
     // The stream plays on no tile of this system: end the session for good.
     m_bNoDecoder = true;
-    SetEvent(m_hCancel);
+    SetEvent(m_worker.Cancel());
     return;
   }
   if (!m_decoded.empty()) PutFrame(std::make_shared<VideoFrame>(std::move(m_decoded.back())));

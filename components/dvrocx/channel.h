@@ -18,6 +18,7 @@
 #include "stream_sink.h"
 #include "stream_url.h"
 #include "tile_view.h"
+#include "worker.h"
 
 namespace dvrocx {
 
@@ -57,8 +58,7 @@ class CChannel final : private IStreamSink {
   UINT m_message = 0;
   WPARAM m_wParam = 0;
   LPARAM m_lParam = 0;
-  CHandle m_hThread;
-  CHandle m_hCancel;  // manual-reset: set by Stop, or when no decoder exists
+  CWorker m_worker;  // its event is also set when there is no decoder
 
   // Worker side only.
   std::unique_ptr<CH264Decoder> m_decoder;

@@ -1,7 +1,6 @@
 #include "device_link.h"
 
 #include <ws2tcpip.h>
-#include <process.h>
 
 namespace dvrocx {
 namespace {
@@ -82,11 +81,9 @@ bool CDeviceLink::Start(const in_addr& address, USHORT port, HWND notify, WPARAM
     return false;
   }
   m_hNetEvent.Attach(WSACreateEvent());
-  m_hCancel.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   // Ask for the events before connecting: this also makes the socket
   // non-blocking, so connect() returns at once.
-  if (m_hNetEvent == WSA_INVALID_EVENT || m_hCancel == nullptr ||
-      WSAEventSelect(m_socket, m_hNetEvent, FD_CONNECT | FD_READ | FD_CLOSE) != 0) {
+  if (m_hNetEvent == WSA_INVALID_EVENT || WSAEventSelect(m_socket, m_hNetEvent, FD_CONNECT | FD_READ | FD_CLOSE) != 0) {
     *error = WSAGetLastError();
     if (*error == 0) *error = static_cast<int>(GetLastError());
     Stop();
@@ -99,28 +96,19 @@ bool CDeviceLink::Start(const in_addr& address, USHORT port, HWND notify, WPARAM
   m_hNotify = notify;
   m_attempt = attempt;
 
-  uintptr_t thread = _beginthreadex(nullptr, 0, &CDeviceLink::ThreadMain, this, 0, nullptr);
-  if (thread == 0) {
+  if (!m_worker.Start(&CDeviceLink::ThreadMain, this)) {
     *error = static_cast<int>(GetLastError());
     Stop();
     return false;
   }
-  m_hThread.Attach(reinterpret_cast<HANDLE>(thread));
   return true;
 }
 
 void CDeviceLink::Stop() {
-  if (m_hThread.Valid()) {
-    SetEvent(m_hCancel);
-    // The worker waits on m_hCancel everywhere and never sends to the GUI
-    // thread, so this returns promptly.
-    WaitForSingleObject(m_hThread, INFINITE);
-    m_hThread.Release();
-  }
-  // Only now that the worker is gone: it uses the socket and both events.
+  m_worker.Stop();
+  // Only now that the worker is gone: it uses the socket and its events.
   m_socket.Release();
   m_hNetEvent.Release();
-  m_hCancel.Release();
 }
 
 unsigned __stdcall CDeviceLink::ThreadMain(void* param) {
@@ -148,7 +136,7 @@ bool CDeviceLink::WaitForConnect() {
   }
 
   const ULONGLONG deadline = GetTickCount64() + kConnectTimeoutMs;
-  const HANDLE waits[2] = {m_hCancel, m_hNetEvent};
+  const HANDLE waits[2] = {m_worker.Cancel(), m_hNetEvent};
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
@@ -187,7 +175,7 @@ bool CDeviceLink::WaitForConnect() {
 // The recorder's protocol is not spoken here: whatever it sends is read and
 // dropped so the connection stays healthy, until it closes or Stop() is called.
 void CDeviceLink::WatchConnection() {
-  const HANDLE waits[2] = {m_hCancel, m_hNetEvent};
+  const HANDLE waits[2] = {m_worker.Cancel(), m_hNetEvent};
   char buffer[4096];
   for (;;) {
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "handles.h"
+#include "worker.h"
 
 namespace dvrocx {
 
@@ -38,7 +39,7 @@ class CDeviceLink {
   // Cancels the worker, waits for it and closes the socket (the peer sees
   // the connection end).
   void Stop();
-  bool IsRunning() const { return m_hThread.Valid(); }
+  bool IsRunning() const { return m_worker.IsRunning(); }
 
  private:
   static unsigned __stdcall ThreadMain(void* param);
@@ -48,8 +49,7 @@ class CDeviceLink {
   void Post(UINT message, LPARAM lParam) const;
 
   CSocket<SOCKET, ::closesocket> m_socket;
-  CHandle m_hThread;
-  CHandle m_hCancel;                                           // manual-reset: set by Stop
+  CWorker m_worker;
   CScopedHandle<WSAEVENT, BOOL, ::WSACloseEvent> m_hNetEvent;  // network events of m_socket
   sockaddr_in m_target = {};
   HWND m_hNotify = nullptr;
