@@ -5,8 +5,8 @@
 //  - a snapshot URL answering one image/jpeg: asked again and again, a new
 //    connection each time, no more than five requests a second.
 // Requests are HTTP/1.0 (no chunked answers), with Basic credentials when
-// the URL has user information. Every wait also watches the cancel event;
-// only the name lookup of a host that is no dotted address blocks.
+// the URL has user information. Every wait also watches the cancel event,
+// the name lookup of the host too.
 // Junk where a part should be is passed over up to the next boundary line.
 #pragma once
 

@@ -1,7 +1,5 @@
 #include "rtsp_client.h"
 
-#include <ws2tcpip.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,15 +7,10 @@
 #include "rtp_h264.h"
 #include "rtsp_message.h"
 #include "sdp.h"
+#include "stream_socket.h"
 
 namespace dvrocx {
 namespace {
-
-int64_t Now() {
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return t.QuadPart;
-}
 
 DWORD Left(ULONGLONG deadline) {
   const ULONGLONG now = GetTickCount64();
@@ -30,12 +23,8 @@ constexpr size_t kMaxPendingUnits = 64;
 class RtspSession {
  public:
   RtspSession(const video::StreamUrl& url, HANDLE cancel, IStreamSink& sink)
-      : m_url(url), m_cancel(cancel), m_sink(sink) {
+      : m_url(url), m_cancel(cancel), m_sink(sink), m_socket(cancel) {
     m_uri = video::RequestUri(url);
-  }
-  ~RtspSession() {
-    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-    if (m_event != WSA_INVALID_EVENT) WSACloseEvent(m_event);
   }
   RtspSession(const RtspSession&) = delete;
   RtspSession& operator=(const RtspSession&) = delete;
@@ -71,8 +60,6 @@ class RtspSession {
   }
 
  private:
-  enum class Wait { kReady, kCancelled, kTimeout, kClosed };
-
   // Records how the session ends; always false, for returning at once.
   bool End(SessionEnd end) {
     m_end = end;
@@ -81,81 +68,27 @@ class RtspSession {
   }
 
   bool Connect() {
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(m_url.port);
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(m_url.host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
-      return End(SessionEnd::kUnreachable);
-    to.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    m_event = WSACreateEvent();
-    if (m_socket == INVALID_SOCKET || m_event == WSA_INVALID_EVENT ||
-        WSAEventSelect(m_socket, m_event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0)
-      return End(SessionEnd::kUnreachable);
-    int size = 1 << 20;
-    setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof(size));
-    if (connect(m_socket, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) == 0) return true;
-    if (WSAGetLastError() != WSAEWOULDBLOCK) return End(SessionEnd::kUnreachable);
-    const ULONGLONG deadline = GetTickCount64() + kRtspConnectTimeoutMs;
-    const HANDLE waits[2] = {m_cancel, m_event};
-    for (;;) {
-      const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, Left(deadline));
-      if (woke == WAIT_OBJECT_0) return End(SessionEnd::kCancelled);
-      if (woke != WAIT_OBJECT_0 + 1) return End(SessionEnd::kUnreachable);
-      WSANETWORKEVENTS events = {};
-      if (WSAEnumNetworkEvents(m_socket, m_event, &events) != 0) return End(SessionEnd::kUnreachable);
-      if (events.lNetworkEvents & FD_CONNECT)
-        return events.iErrorCode[FD_CONNECT_BIT] == 0 || End(SessionEnd::kUnreachable);
-    }
+    sockaddr_in to;
+    NetIo io = ResolveHost(m_url.host, m_url.port, m_cancel, to);
+    if (io == NetIo::kOk) io = m_socket.Connect(to, kRtspConnectTimeoutMs, 1 << 20);
+    if (io == NetIo::kOk) return true;
+    return End(io == NetIo::kCancelled ? SessionEnd::kCancelled : SessionEnd::kUnreachable);
   }
 
   // Waits up to ms for the socket; reads what has arrived into the reader.
-  Wait Receive(DWORD ms) {
-    const HANDLE waits[2] = {m_cancel, m_event};
-    const ULONGLONG deadline = GetTickCount64() + ms;
-    for (bool waited = false;;) {
-      if (WaitForSingleObject(m_cancel, 0) == WAIT_OBJECT_0) return Wait::kCancelled;
-      const int n = recv(m_socket, m_buffer.data(), static_cast<int>(m_buffer.size()), 0);
-      if (n > 0) {
-        m_arrival = Now();
-        m_reader.Feed(reinterpret_cast<const uint8_t*>(m_buffer.data()), static_cast<size_t>(n));
-        return Wait::kReady;
-      }
-      if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return Wait::kClosed;
-      if (waited) return Wait::kTimeout;
-      const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, Left(deadline));
-      if (woke == WAIT_OBJECT_0) return Wait::kCancelled;
-      if (woke != WAIT_OBJECT_0 + 1) waited = true;
-      if (woke == WAIT_OBJECT_0 + 1) {
-        WSANETWORKEVENTS events = {};
-        WSAEnumNetworkEvents(m_socket, m_event, &events);
-      }
+  NetIo Receive(DWORD ms) {
+    const NetIo io = m_socket.Receive(ms);
+    if (io == NetIo::kOk) {
+      m_arrival = m_socket.arrival();
+      m_reader.Feed(reinterpret_cast<const uint8_t*>(m_socket.data()), m_socket.size());
     }
+    return io;
   }
 
   bool Send(const std::string& bytes) {
-    const ULONGLONG deadline = GetTickCount64() + kRtspReplyTimeoutMs;
-    const HANDLE waits[2] = {m_cancel, m_event};
-    for (size_t at = 0; at < bytes.size();) {
-      const int n = send(m_socket, bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
-      if (n > 0) {
-        at += static_cast<size_t>(n);
-        continue;
-      }
-      if (WSAGetLastError() != WSAEWOULDBLOCK) return End(SessionEnd::kDropped);
-      const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, Left(deadline));
-      if (woke == WAIT_OBJECT_0) return End(SessionEnd::kCancelled);
-      if (woke != WAIT_OBJECT_0 + 1) return End(SessionEnd::kDropped);
-      // Whatever else the event reported is picked up by the next recv.
-      WSANETWORKEVENTS events = {};
-      WSAEnumNetworkEvents(m_socket, m_event, &events);
-    }
-    return true;
+    const NetIo io = m_socket.Send(bytes, kRtspReplyTimeoutMs);
+    if (io == NetIo::kOk) return true;
+    return End(io == NetIo::kCancelled ? SessionEnd::kCancelled : SessionEnd::kDropped);
   }
 
   std::string Authorization(const char* method, const std::string& uri) {
@@ -212,9 +145,9 @@ class RtspSession {
       for (bool got = false; !got;) {
         if (!Drain(cseq, &reply, got)) return false;
         if (got) break;
-        const Wait w = Receive(Left(deadline));
-        if (w == Wait::kCancelled) return End(SessionEnd::kCancelled);
-        if (w != Wait::kReady) return End(SessionEnd::kDropped);
+        const NetIo io = Receive(Left(deadline));
+        if (io == NetIo::kCancelled) return End(SessionEnd::kCancelled);
+        if (io != NetIo::kOk) return End(SessionEnd::kDropped);
       }
       if (reply.status != 401) return true;
       if (!m_url.hasUser) return End(SessionEnd::kAuthFailed);
@@ -275,21 +208,19 @@ class RtspSession {
       }
       const ULONGLONG until =
           nextKeepAlive < m_lastVideo + kRtspSilenceTimeoutMs ? nextKeepAlive : m_lastVideo + kRtspSilenceTimeoutMs;
-      const Wait w = Receive(Left(until));
-      if (w == Wait::kCancelled) {
+      const NetIo io = Receive(Left(until));
+      if (io == NetIo::kCancelled) {
         End(SessionEnd::kCancelled);
         return m_end;
       }
-      if (w == Wait::kClosed) return SessionEnd::kDropped;
+      if (io == NetIo::kClosed) return SessionEnd::kDropped;
     }
   }
 
   // Best effort: one non-blocking send, no wait for the reply.
   void Teardown() {
-    if (m_session.empty() || m_socket == INVALID_SOCKET) return;
-    const std::string request = BuildRequest("TEARDOWN", m_sessionUri, {{"Session", m_session}});
-    send(m_socket, request.data(), static_cast<int>(request.size()), 0);
-    shutdown(m_socket, SD_SEND);
+    if (m_session.empty()) return;
+    m_socket.SendAndShutdown(BuildRequest("TEARDOWN", m_sessionUri, {{"Session", m_session}}));
   }
 
   const video::StreamUrl& m_url;
@@ -297,9 +228,7 @@ class RtspSession {
   IStreamSink& m_sink;
   std::string m_uri;
   SessionEnd m_end = SessionEnd::kDropped;
-  SOCKET m_socket = INVALID_SOCKET;
-  WSAEVENT m_event = WSA_INVALID_EVENT;
-  std::vector<char> m_buffer = std::vector<char>(64 * 1024);
+  StreamSocket m_socket;
   int64_t m_arrival = 0;
   video::RtspReader m_reader;
   int m_cseq = 0;
