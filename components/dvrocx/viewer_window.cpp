@@ -428,18 +428,20 @@ void CViewerWindow::OnPaint() {
   HDC dc = BeginPaint(m_hWnd, &ps);
   RECT client;
   GetClientRect(m_hWnd, &client);
-  // Drawn off screen first so the panes do not flicker while resizing.
+  // Drawn off screen first so the panes do not flicker while resizing; only
+  // the part to paint (a new picture repaints its own pane).
   {
+    const RECT& part = ps.rcPaint;
+    const int cx = part.right - part.left, cy = part.bottom - part.top;
     CMemoryDC memory(CreateCompatibleDC(dc));
-    CBitmap bitmap(
-        CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1));
+    CBitmap bitmap(CreateCompatibleBitmap(dc, cx > 0 ? cx : 1, cy > 0 ? cy : 1));
     if (memory != nullptr && bitmap != nullptr) {
       HGDIOBJ old = SelectObject(memory, bitmap);
-      const RECT& part = ps.rcPaint;
+      SetViewportOrgEx(memory, -part.left, -part.top, nullptr);
       IntersectClipRect(memory, part.left, part.top, part.right, part.bottom);
       Draw(memory, client, false);
-      BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory, part.left, part.top,
-             SRCCOPY);
+      SetViewportOrgEx(memory, 0, 0, nullptr);
+      BitBlt(dc, part.left, part.top, cx, cy, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old);
     } else {
       Draw(dc, client, false);
