@@ -318,7 +318,20 @@ int BenchVideo(int argc, char** argv) {
   const HWND view = site->GetControlWindow();
   const UINT askText = RegisterWindowMessageA("VeloDvrOcxTileText");
   const UINT askLatency = RegisterWindowMessageA("VeloDvrOcxTileLatency");
-  vt::PumpFor(5000);  // connected, decoders made, the first pictures shown
+  const auto label = [&](int ch) {
+    char text[256] = "";
+    SendMessageA(view, askText, ch, reinterpret_cast<LPARAM>(text));
+    return std::string(text);
+  };
+  const auto rate = [&](int ch) {
+    int n = 0, fps = 0;
+    return std::sscanf(label(ch).c_str(), "CH%d  %d", &n, &fps) == 2 ? fps : 0;
+  };
+  // Measured from when every channel shows pictures at a steady rate.
+  const bool steady =
+      vt::PumpUntil([&] { return rate(0) > 20 && rate(1) > 20 && rate(2) > 20 && rate(3) > 20; }, 60000);
+  for (int ch = 0; ch < 4 && !steady; ++ch) std::fprintf(stderr, "not steady after 60 s: %s\n", label(ch).c_str());
+  vt::PumpFor(1000);
   std::vector<double> fps[4], latency;
   LRESULT lastLatency[4] = {-1, -1, -1, -1};
   double firstMinute = -1;
@@ -329,11 +342,7 @@ int BenchVideo(int argc, char** argv) {
       const LRESULT us = SendMessageA(view, askLatency, ch, 0);
       if (us >= 0 && us != lastLatency[ch]) latency.push_back(static_cast<double>(us) / 1000.0);
       lastLatency[ch] = us;
-      char label[256] = "";
-      int n = 0, rate = 0;
-      if (tick % 10 == 9 && SendMessageA(view, askText, ch, reinterpret_cast<LPARAM>(label)) &&
-          std::sscanf(label, "CH%d  %d", &n, &rate) == 2)
-        fps[ch].push_back(rate);
+      if (tick % 10 == 9) fps[ch].push_back(rate(ch));
     }
     if (firstMinute < 0 && NowMs() - t0 >= 60000) firstMinute = PrivateMiB();
   }

@@ -23,8 +23,13 @@ bool TestServer::Start(const std::string& script, const std::string& args) {
   static Winsock winsock;
   static int serial = 0;
   Stop();
+  // Unique across processes of both architectures: each suite has its own
+  // wineserver, so Windows process ids repeat between them.
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
   char name[96];
-  std::snprintf(name, sizeof(name), "/tmp/velo-server-%lu-%d.port", GetCurrentProcessId(), ++serial);
+  std::snprintf(name, sizeof(name), "/tmp/velo-server-%llx-%lu-%d.port", static_cast<unsigned long long>(now.QuadPart),
+                GetCurrentProcessId(), ++serial);
   const std::string portFile = name;
   const std::string windowsPortFile = "Z:" + portFile;
   DeleteFileA(windowsPortFile.c_str());
