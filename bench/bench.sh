@@ -3,6 +3,7 @@
 # an Xvfb of their own; prints the table and appends it to
 # build/bench/results.csv (date, commit, figure, median, base, ratio).
 # --plot draws the ratios over the recorded commits into build/bench/trend.png.
+# VELO_BENCH_FIGURES="startup viewer" runs only those figures.
 # Sourced by ./dev (ROOT, BUILD, its functions).
 bench_main() {
   local args=() plot=0 a
@@ -27,7 +28,7 @@ bench_main() {
   /usr/lib/wine/wine cmd /c exit >/dev/null 2>&1 || true
   local out rc=0 figure commit
   out=$(mktemp)
-  for figure in install startup viewer video; do
+  for figure in ${VELO_BENCH_FIGURES:-install startup viewer video}; do
     log "$figure"
     /usr/lib/wine/wine "$BUILD/i686/bench/bench.exe" "$figure" "${args[@]}" | tr -d '\r' | tee -a "$out" || rc=1
   done
