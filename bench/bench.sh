@@ -51,7 +51,8 @@ bench_main() {
   local name median base kind ratio target
   while IFS='|' read -r _ name median base kind ratio target; do
     printf '%-46s %10s %10s %-6s %6s <= %s\n' "$name" "$median" "$base" "$kind" "$ratio" "$target"
-    echo "$(date -u +%FT%TZ),$commit,\"$name\",$median,$base,$kind,$ratio" >>"$BUILD/bench/results.csv"
+    # CSV: quotes inside a quoted field are doubled ("Init").
+    echo "$(date -u +%FT%TZ),$commit,\"${name//\"/\"\"}\",$median,$base,$kind,$ratio" >>"$BUILD/bench/results.csv"
   done < <(grep '^figure|' "$out" || true)
   grep '^value|' "$out" | cut -d'|' -f2- | tr '|' ' ' || true
   rm -f "$out"
