@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base64.h"
+#include "text.h"
 
 namespace video {
 namespace {
@@ -11,28 +12,9 @@ namespace {
 // A boundary line may carry this much padding after the boundary.
 const size_t kBoundaryPadding = 64;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string ToLower(std::string s) {
   for (char& c : s) c = Lower(c);
   return s;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-bool EqualNoCase(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
 }
 
 // Digits only, no more than fit; -1 otherwise.
@@ -77,7 +59,7 @@ void ParseContentType(const std::string& value, std::string& type, std::string& 
 
 std::string HttpResponse::Header(const std::string& name) const {
   for (const auto& h : headers)
-    if (EqualNoCase(h.first, name.c_str())) return h.second;
+    if (EqualsNoCase(h.first, name.c_str())) return h.second;
   return std::string();
 }
 
@@ -279,7 +261,7 @@ MultipartReader::State MultipartReader::Feed(const uint8_t* data, size_t size, i
         } else {
           const std::string line = m_buf.substr(m_pos, lineEnd - m_pos);
           const size_t colon = line.find(':');
-          if (colon != std::string::npos && EqualNoCase(Trim(line.substr(0, colon)), "content-length"))
+          if (colon != std::string::npos && EqualsNoCase(Trim(line.substr(0, colon)), "content-length"))
             m_length = ParseLength(line.substr(colon + 1));
         }
         Consume(next - m_pos);

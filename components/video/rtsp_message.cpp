@@ -4,38 +4,10 @@
 #include <cstring>
 
 #include "base64.h"
+#include "text.h"
 
 namespace video {
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWithText(const std::string& text, size_t at, const char* prefix) {
-  const size_t n = std::strlen(prefix);
-  if (at > text.size() || text.size() - at < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (Lower(text[at + i]) != Lower(prefix[i])) return false;
-  }
-  return true;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return s.substr(b, e - b);
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Digits only, at most max; false otherwise.
 bool ParseNumber(const std::string& text, size_t max, size_t& value) {
@@ -95,7 +67,7 @@ std::string BuildRtspRequest(const std::string& method, const std::string& uri, 
 
 const std::string* RtspMessage::Find(const char* name) const {
   for (const auto& h : headers) {
-    if (SameText(h.first, name)) return &h.second;
+    if (EqualsNoCase(h.first, name)) return &h.second;
   }
   return nullptr;
 }
@@ -103,7 +75,7 @@ const std::string* RtspMessage::Find(const char* name) const {
 std::vector<std::string> RtspMessage::FindAll(const char* name) const {
   std::vector<std::string> out;
   for (const auto& h : headers) {
-    if (SameText(h.first, name)) out.push_back(h.second);
+    if (EqualsNoCase(h.first, name)) out.push_back(h.second);
   }
   return out;
 }
@@ -246,7 +218,7 @@ bool ParseSessionHeader(const std::string& value, std::string& id, int& timeoutS
     const size_t next = value.find(';', at + 1);
     const std::string param = Trim(value.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
     size_t n = 0;
-    if (StartsWithText(param, 0, "timeout=") && ParseNumber(Trim(param.substr(8)), 86400, n))
+    if (StartsWithNoCase(param, 0, "timeout=") && ParseNumber(Trim(param.substr(8)), 86400, n))
       timeoutSeconds = static_cast<int>(n);
     at = next;
   }
@@ -266,9 +238,9 @@ bool ParseAuthChallenge(const std::string& value, AuthChallenge& c) {
   const std::string v = Trim(value);
   const size_t sp = v.find(' ');
   const std::string scheme = v.substr(0, sp);
-  if (SameText(scheme, "Basic")) {
+  if (EqualsNoCase(scheme, "Basic")) {
     c.kind = AuthChallenge::Kind::kBasic;
-  } else if (SameText(scheme, "Digest")) {
+  } else if (EqualsNoCase(scheme, "Digest")) {
     c.kind = AuthChallenge::Kind::kDigest;
   } else {
     return false;
@@ -294,17 +266,17 @@ bool ParseAuthChallenge(const std::string& value, AuthChallenge& c) {
       val = Trim(v.substr(i, comma == std::string::npos ? std::string::npos : comma - i));
       i = comma == std::string::npos ? v.size() : comma;
     }
-    if (SameText(key, "realm")) c.realm = val;
-    if (SameText(key, "nonce")) c.nonce = val;
-    if (SameText(key, "opaque")) c.opaque = val;
-    if (SameText(key, "stale")) c.stale = SameText(val, "true");
-    if (SameText(key, "algorithm") && !SameText(val, "MD5")) return false;
-    if (SameText(key, "qop")) {
+    if (EqualsNoCase(key, "realm")) c.realm = val;
+    if (EqualsNoCase(key, "nonce")) c.nonce = val;
+    if (EqualsNoCase(key, "opaque")) c.opaque = val;
+    if (EqualsNoCase(key, "stale")) c.stale = EqualsNoCase(val, "true");
+    if (EqualsNoCase(key, "algorithm") && !EqualsNoCase(val, "MD5")) return false;
+    if (EqualsNoCase(key, "qop")) {
       qopGiven = true;
       for (size_t at = 0; at <= val.size();) {
         size_t comma = val.find(',', at);
         if (comma == std::string::npos) comma = val.size();
-        if (SameText(Trim(val.substr(at, comma - at)), "auth")) c.qopAuth = true;
+        if (EqualsNoCase(Trim(val.substr(at, comma - at)), "auth")) c.qopAuth = true;
         at = comma + 1;
       }
     }

@@ -1,19 +1,10 @@
 #include "sdp.h"
 
 #include "base64.h"
+#include "text.h"
 
 namespace video {
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  size_t i = 0;
-  for (; prefix[i] != '\0'; ++i) {
-    if (i >= text.size() || Lower(text[i]) != Lower(prefix[i])) return false;
-  }
-  return true;
-}
 
 // The payload type at the start of text ("96 H264/90000"), else -1.
 int LeadingNumber(const std::string& text, size_t& end) {
@@ -54,7 +45,7 @@ void ReadParameterSets(const std::string& fmtp, H264Track& track) {
 
 std::string ResolveControl(const std::string& base, const std::string& control) {
   if (control.empty() || control == "*") return base;
-  if (StartsWithNoCase(control, "rtsp://") || StartsWithNoCase(control, "rtsps://")) return control;
+  if (StartsWithNoCase(control, 0, "rtsp://") || StartsWithNoCase(control, 0, "rtsps://")) return control;
   if (!base.empty() && base.back() == '/') return base + (control[0] == '/' ? control.substr(1) : control);
   return base + (control[0] == '/' ? "" : "/") + control;
 }
@@ -72,23 +63,23 @@ bool FindH264Track(const std::string& sdp, const std::string& base, H264Track& t
     at = nl + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const bool last = at >= sdp.size();
-    if (StartsWithNoCase(line, "m=")) {
+    if (StartsWithNoCase(line, 0, "m=")) {
       if (inVideo && candidate >= 0) {
         found = true;
         break;
       }
       inMedia = true;
-      inVideo = StartsWithNoCase(line, "m=video ");
+      inVideo = StartsWithNoCase(line, 0, "m=video ");
       candidate = -1, control.clear(), fmtp.clear();
-    } else if (StartsWithNoCase(line, "a=control:")) {
+    } else if (StartsWithNoCase(line, 0, "a=control:")) {
       (inMedia ? control : sessionControl) = line.substr(10);
-    } else if (inVideo && StartsWithNoCase(line, "a=rtpmap:") && candidate < 0) {
+    } else if (inVideo && StartsWithNoCase(line, 0, "a=rtpmap:") && candidate < 0) {
       size_t end = 0;
       const std::string rest = line.substr(9);
       const int pt = LeadingNumber(rest, end);
-      if (pt >= 0 && end < rest.size() && rest[end] == ' ' && StartsWithNoCase(rest.substr(end + 1), "H264/90000"))
+      if (pt >= 0 && end < rest.size() && rest[end] == ' ' && StartsWithNoCase(rest, end + 1, "H264/90000"))
         candidate = pt;
-    } else if (inVideo && StartsWithNoCase(line, "a=fmtp:")) {
+    } else if (inVideo && StartsWithNoCase(line, 0, "a=fmtp:")) {
       size_t end = 0;
       if (fmtp.empty() || LeadingNumber(line.substr(7), end) == candidate) fmtp = line.substr(7);
     }

@@ -1,15 +1,14 @@
 #include "stream_url.h"
 
+#include "text.h"
+
 namespace video {
 namespace {
 
 // The operator's address field holds at most this many characters.
 const size_t kMaxText = 199;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Where text starts and ends once the blanks around it are left out.
 void Trim(const std::string& text, size_t& begin, size_t& end) {
@@ -17,12 +16,6 @@ void Trim(const std::string& text, size_t& begin, size_t& end) {
   end = text.size();
   while (begin < end && IsBlank(text[begin])) ++begin;
   while (end > begin && IsBlank(text[end - 1])) --end;
-}
-
-bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
-  for (size_t i = 0; prefix[i]; ++i)
-    if (at + i >= text.size() || Lower(text[at + i]) != prefix[i]) return false;
-  return true;
 }
 
 // The scheme at text[at]; the length of "rtsp://" or "http://", or 0.
