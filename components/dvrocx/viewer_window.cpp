@@ -125,6 +125,10 @@ void CViewerWindow::SetLanguage(int language) {
 }
 
 void CViewerWindow::SetStatus(const StatusLine& status) {
+  // Playing streams report every picture; the line changes far less often.
+  if (status.kind == m_status.kind && status.host == m_status.host && status.port == m_status.port &&
+      status.error == m_status.error)
+    return;
   m_status = status;
   if (m_hStatus != nullptr) SetWindowTextA(m_hStatus, StatusText().c_str());
 }
@@ -310,8 +314,8 @@ void CViewerWindow::DrawPane(HDC dc, int index, const RECT& pane) const {
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchDIBits(dc, inner.left + (cx - w) / 2, inner.top + (cy - h) / 2, w, h, 0, 0, frame->width, frame->height,
                   frame->pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    if (frame->arrival != 0 && m_painted[index] != frame) {
-      m_painted[index] = frame;
+    if (frame->arrival != 0 && m_paintedArrival[index] != frame->arrival) {
+      m_paintedArrival[index] = frame->arrival;
       LARGE_INTEGER now, frequency;
       QueryPerformanceCounter(&now);
       QueryPerformanceFrequency(&frequency);

@@ -103,7 +103,7 @@ class CViewerWindow {
   int m_nMaximized = -1;  // a pane shown alone after a double click
   TileView m_tiles[kStreamTiles];
   mutable LONGLONG m_latency[kStreamTiles] = {-1, -1, -1, -1};  // microseconds, see kTileLatencyMessage
-  mutable const VideoFrame* m_painted[kStreamTiles] = {};       // the picture the latency is of
+  mutable int64_t m_paintedArrival[kStreamTiles] = {};          // of the picture the latency is of
   UINT m_tileTextMessage = 0;
   UINT m_tileLatencyMessage = 0;
 };
