@@ -101,7 +101,12 @@ void CChannel::SetState(TileState state, int retrySeconds) {
     if (m_view.state == state && m_view.retrySeconds == retrySeconds) return;
     m_view.state = state;
     m_view.retrySeconds = retrySeconds;
-    if (state != TileState::kPlaying) m_view.frame.reset();
+    if (state != TileState::kPlaying) {
+      // The next session counts its frames a second afresh.
+      m_view.frame.reset();
+      m_fpsStart = 0;
+      m_fpsCount = 0;
+    }
   }
   Notify();
 }

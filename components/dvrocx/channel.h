@@ -66,12 +66,12 @@ class CChannel final : private IStreamSink {
   std::vector<VideoFrame> m_decoded;
   bool m_bNoDecoder = false;
   bool m_bPictureSeen = false;  // a picture arrived in this session
-  ULONGLONG m_fpsStart = 0;
-  int m_fpsCount = 0;
 
   // Shared with the window side, under m_lock.
   SRWLOCK m_lock = SRWLOCK_INIT;
   TileView m_view;
+  ULONGLONG m_fpsStart = 0;  // the second whose pictures m_fpsCount counts
+  int m_fpsCount = 0;
   std::atomic<bool> m_bPosted{false};
 };
 
