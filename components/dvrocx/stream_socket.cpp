@@ -2,24 +2,27 @@
 
 #include <ws2tcpip.h>
 
+#include <memory>
+
 namespace dvrocx {
 namespace {
 
 // A name lookup on its own thread. Whichever of the caller and the thread
 // finishes last frees it: the caller may give up on cancel and return.
 struct Lookup {
+  ~Lookup() {
+    if (done != nullptr) CloseHandle(done);
+  }
   LONG refs = 2;
   std::string host;
-  HANDLE done = nullptr;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HMODULE module = nullptr;
   bool found = false;
   in_addr address = {};
 };
 
 void Release(Lookup* lookup) {
-  if (InterlockedDecrement(&lookup->refs) != 0) return;
-  CloseHandle(lookup->done);
-  delete lookup;
+  if (InterlockedDecrement(&lookup->refs) == 0) delete lookup;
 }
 
 // Holds its own Winsock start and a reference to this module (both taken
@@ -57,32 +60,22 @@ NetIo ResolveHost(const std::string& host, uint16_t port, HANDLE cancel, sockadd
   to.sin_port = htons(port);
   to.sin_addr.s_addr = inet_addr(host.c_str());
   if (to.sin_addr.s_addr != INADDR_NONE) return NetIo::kOk;
-  Lookup* lookup = new Lookup;
-  lookup->host = host;
-  lookup->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::unique_ptr<Lookup> owned(new Lookup);
+  owned->host = host;
   WSADATA data;
-  if (lookup->done == nullptr || WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    if (lookup->done != nullptr) CloseHandle(lookup->done);
-    delete lookup;
-    return NetIo::kFailed;
-  }
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<const wchar_t*>(reinterpret_cast<const void*>(&LookupThread)),
-                          &lookup->module)) {
-    WSACleanup();
-    CloseHandle(lookup->done);
-    delete lookup;
-    return NetIo::kFailed;
-  }
-  const HANDLE thread = CreateThread(nullptr, 0, LookupThread, lookup, 0, nullptr);
+  const bool winsock = owned->done != nullptr && WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  const bool pinned =
+      winsock && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                    reinterpret_cast<const wchar_t*>(reinterpret_cast<const void*>(&LookupThread)),
+                                    &owned->module);
+  const HANDLE thread = pinned ? CreateThread(nullptr, 0, LookupThread, owned.get(), 0, nullptr) : nullptr;
   if (thread == nullptr) {
-    FreeLibrary(lookup->module);
-    WSACleanup();
-    CloseHandle(lookup->done);
-    delete lookup;
+    if (pinned) FreeLibrary(owned->module);
+    if (winsock) WSACleanup();
     return NetIo::kFailed;
   }
   CloseHandle(thread);
+  Lookup* lookup = owned.release();  // the thread's and ours now
   const HANDLE waits[2] = {cancel, lookup->done};
   const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
   NetIo io = NetIo::kFailed;
